@@ -1,0 +1,246 @@
+#include "flash/SwfMovie.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <system_error>
+#include <vector>
+
+#include "flash/BinaryFile.h"
+#include "flash/SwfInflateReader.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <cerrno>
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+constexpr std::size_t kHeaderBytes = 8;  // signature, version, declared length
+constexpr int kMaxFolderNumber = 1000;
+
+std::uint32_t LittleEndian32(const unsigned char* b) {
+  return b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<std::uint32_t>(b[3]) << 24);
+}
+
+unsigned AsciiLower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
+
+// Reads unsigned fields from a bit string, most significant bit first.
+class BitReader {
+ public:
+  explicit BitReader(const std::vector<unsigned char>& bytes) : bytes_(bytes) {}
+  std::uint32_t take(int width) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < width; ++i, ++pos_) {
+      unsigned bit = (bytes_[pos_ / 8] >> (7 - pos_ % 8)) & 1u;
+      value = (value << 1) | bit;
+    }
+    return value;
+  }
+
+ private:
+  const std::vector<unsigned char>& bytes_;
+  std::size_t pos_ = 0;
+};
+
+struct TagHeader {
+  int code;
+  int shortLength;
+};
+
+TagHeader ReadTagHeader(BinaryFile& file) {
+  unsigned char b[2];
+  file.readExact(b, 2);
+  unsigned h = b[0] | (b[1] << 8);
+  return {static_cast<int>(h >> 6), static_cast<int>(h & 63)};
+}
+
+std::uint32_t BodyLength(BinaryFile& file, const TagHeader& tag) {
+  if (tag.shortLength != TSwfMovie::kLongTagLength) return tag.shortLength;
+  unsigned char b[4];
+  file.readExact(b, 4);
+  return LittleEndian32(b);
+}
+
+}  // namespace
+
+std::filesystem::path TempFolderPath() {
+#ifdef _WIN32
+  if (const wchar_t* temp = _wgetenv(L"TEMP"); temp && *temp) return temp;
+#else
+  if (const char* temp = std::getenv("TEMP"); temp && *temp) return temp;
+#endif
+  std::error_code ec;
+  return std::filesystem::temp_directory_path(ec);
+}
+
+rc::Result CreateNumberedFolder(const std::filesystem::path& parent, const std::string& prefix,
+                                std::filesystem::path& folder) {
+  rc::Result lastError = 0;
+  for (int n = 1; n <= kMaxFolderNumber; ++n) {
+    std::filesystem::path candidate = parent / (prefix + std::to_string(n));
+    std::error_code ec;
+    if (std::filesystem::exists(candidate, ec)) continue;
+#ifdef _WIN32
+    if (CreateDirectoryW(candidate.c_str(), nullptr)) {
+      folder = candidate;
+      return 0;
+    }
+    lastError = static_cast<rc::Result>(GetLastError());
+#else
+    if (::mkdir(candidate.c_str(), 0700) == 0) {
+      folder = candidate;
+      return 0;
+    }
+    lastError = errno;
+#endif
+  }
+  return lastError != 0 ? lastError : rc::kFolderAlreadyExists;
+}
+
+rc::Result TSwfMovie::createTempFolder(std::filesystem::path& folder) {
+  return CreateNumberedFolder(TempFolderPath(), kTempFolderPrefix, folder);
+}
+
+rc::Result TSwfMovie::readSWFSignature() {
+  if (!BinaryFile::Exists(swfFilename)) return 0;
+  BinaryFile file(swfFilename, BinaryFile::Mode::ReadShared);
+  char signature[3];
+  file.readExact(signature, sizeof signature);
+  swfSignature.assign(signature, sizeof signature);
+  return (swfSignature == "FWS" || swfSignature == "CWS") ? 0 : rc::kNotAMovie;
+}
+
+rc::Result TSwfMovie::uncompressSWF() {
+  if (tempFolder.empty()) {
+    std::filesystem::path folder;
+    rc::Result r = createTempFolder(folder);
+    if (r != 0) return r;
+    tempFolder = folder;
+  }
+  const std::filesystem::path segmentPath = tempFolder / kSegmentFileName;
+  const std::filesystem::path plainPath = tempFolder / kPlainFileName;
+  if (!BinaryFile::Exists(swfFilename)) return 0;
+
+  unsigned char header[kHeaderBytes];
+  {
+    // The zlib stream alone goes to the segment file, copied block by block.
+    BinaryFile movie(swfFilename, BinaryFile::Mode::ReadShared);
+    movie.readExact(header, sizeof header);
+    BinaryFile segment(segmentPath, BinaryFile::Mode::Create);
+    unsigned char block[kCopyBlock];
+    while (std::size_t got = movie.read(block, sizeof block)) segment.write(block, got);
+  }
+
+  BinaryFile segment(segmentPath, BinaryFile::Mode::ReadShared);
+  SwfInflateReader inflater(segment);
+  BinaryFile plain(plainPath, BinaryFile::Mode::Create);
+  // The plain file keeps the version byte and the declared length unchanged.
+  plain.write("FWS", 3);
+  plain.write(header + 3, kHeaderBytes - 3);
+  unsigned char block[kCopyBlock];
+  while (std::size_t got = inflater.read(block, sizeof block)) plain.write(block, got);
+  return 0;
+}
+
+rc::Result TSwfMovie::readSWFFile_FWS_Format(const std::filesystem::path& path) {
+  bgRed = bgGreen = bgBlue = 255;
+  allowScale = fullScreen = kFlagTrue;
+  swfVersion = 0;
+  if (!BinaryFile::Exists(path)) return 0;
+
+  BinaryFile file(path, BinaryFile::Mode::ReadShared);
+  char signature[3];
+  file.readExact(signature, sizeof signature);
+  if (std::memcmp(signature, "FWS", 3) != 0) return rc::kNotAMovie;
+
+  file.readExact(&swfVersion, 1);
+  if (swfVersion > kNewestVersion) return rc::kMovieTooNew;
+  if (swfVersion < kOldestVersion) return rc::kMovieTooOld;
+
+  unsigned char lengthBytes[4];
+  file.readExact(lengthBytes, 4);
+  const std::int32_t declaredLength = static_cast<std::int32_t>(LittleEndian32(lengthBytes));
+
+  // Frame-size rectangle: 5 bits of field width N, then Xmin, Xmax, Ymin, Ymax.
+  std::vector<unsigned char> rect(1);
+  file.readExact(rect.data(), 1);
+  const int fieldBits = rect[0] >> 3;
+  rect.resize((5 + 4 * fieldBits + 7) / 8);
+  if (rect.size() > 1) file.readExact(rect.data() + 1, rect.size() - 1);
+  BitReader bits(rect);
+  bits.take(5);
+  bits.take(fieldBits);                       // Xmin
+  const std::uint32_t xMax = bits.take(fieldBits);
+  bits.take(fieldBits);                       // Ymin
+  const std::uint32_t yMax = bits.take(fieldBits);
+  movieWidth = static_cast<std::int32_t>(xMax / kTwipsPerPixel);
+  movieHeight = static_cast<std::int32_t>(yMax / kTwipsPerPixel);
+
+  unsigned char frameRateAndCount[4];
+  file.readExact(frameRateAndCount, sizeof frameRateAndCount);
+
+  // Walk the tags up to the background colour; skipping never reads a body.
+  TagHeader tag = ReadTagHeader(file);
+  while (tag.code != kBackgroundTag) {
+    if (tag.shortLength > 0) file.skip(BodyLength(file, tag));
+    tag = ReadTagHeader(file);
+  }
+  // The colour takes the first three body bytes; a shorter body leaves the
+  // missing components at 0, a longer one is passed over.
+  const std::uint32_t bodyLength = BodyLength(file, tag);
+  unsigned char rgb[3] = {0, 0, 0};
+  const std::uint32_t colourBytes = std::min<std::uint32_t>(bodyLength, 3);
+  file.readExact(rgb, colourBytes);
+  file.skip(bodyLength - colourBytes);
+  bgRed = rgb[0];
+  bgGreen = rgb[1];
+  bgBlue = rgb[2];
+
+  // Settings window: what follows, bounded by 2000 bytes and the declared
+  // length. Only bytes actually present are scanned.
+  const std::int64_t window =
+      std::min<std::int64_t>(kSettingsWindowLimit, std::int64_t{declaredLength} - file.position());
+  std::vector<unsigned char> text(window > 0 ? static_cast<std::size_t>(window) : 0);
+  std::size_t got = 0;
+  while (got < text.size()) {
+    std::size_t n = file.read(text.data() + got, text.size() - got);
+    if (n == 0) break;
+    got += n;
+  }
+  allowScale = findFSCommandFlag("ALLOWSCALE", text.data(), static_cast<int>(got));
+  fullScreen = findFSCommandFlag("fullScreen", text.data(), static_cast<int>(got));
+  return 0;
+}
+
+rc::Result TSwfMovie::readMovie() {
+  rc::Result r = readSWFSignature();
+  if (r != 0) return r;
+  // A missing file leaves the previous signature; with none, nothing is read.
+  if (swfSignature == "FWS") return readSWFFile_FWS_Format(swfFilename);
+  if (swfSignature == "CWS") {
+    r = uncompressSWF();
+    if (r == 0) r = readSWFFile_FWS_Format(plainCopyPath());
+  }
+  return r;
+}
+
+int TSwfMovie::findFSCommandFlag(const std::string& keyword, const void* text, int length) {
+  const auto* bytes = static_cast<const unsigned char*>(text);
+  const int k = static_cast<int>(keyword.size());
+  // Start positions 0 .. length-k-2: the value byte at s+k+1 stays inside.
+  for (int s = 0; s <= length - k - 2; ++s) {
+    bool match = true;
+    for (int i = 0; i < k && match; ++i)
+      match = AsciiLower(bytes[s + i]) == AsciiLower(static_cast<unsigned char>(keyword[i]));
+    if (!match) continue;
+    switch (AsciiLower(bytes[s + k + 1])) {
+      case 'f': return kFlagFalse;
+      case 't': return kFlagTrue;
+      default: return kFlagOtherValue;
+    }
+  }
+  return kFlagNotFound;
+}
