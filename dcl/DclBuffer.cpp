@@ -1,0 +1,57 @@
+#include "dcl/DclBuffer.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace dcl {
+namespace {
+
+// The stream callbacks' parameter: input read from a buffer, output appended.
+struct Io {
+  const Bytes* input;
+  std::size_t pos;
+  Bytes* output;
+};
+
+unsigned DCL_CALL IoRead(char* buf, unsigned* size, void* param) {
+  auto* io = static_cast<Io*>(param);
+  const std::size_t n = std::min<std::size_t>(*size, io->input->size() - io->pos);
+  if (n != 0) std::memcpy(buf, io->input->data() + io->pos, n);
+  io->pos += n;
+  return static_cast<unsigned>(n);
+}
+
+void DCL_CALL IoWrite(char* buf, unsigned* size, void* param) {
+  auto* io = static_cast<Io*>(param);
+  const auto* p = reinterpret_cast<const std::uint8_t*>(buf);
+  io->output->insert(io->output->end(), p, p + *size);
+}
+
+}  // namespace
+
+ImplodeResult ImplodeBuffer(const Bytes& input, unsigned mode, unsigned dictSize) {
+  ImplodeResult result;
+  std::vector<char> work(kImplodeWorkSize);
+  Io io{&input, 0, &result.data};
+  result.data.reserve(input.size() / 2 + 16);
+  result.code = dcl_implode(IoRead, IoWrite, work.data(), &io, &mode, &dictSize);
+  return result;
+}
+
+ExplodeResult ExplodeBuffer(const Bytes& stream) {
+  ExplodeResult result;
+  std::vector<char> work(kExplodeWorkSize);
+  Io io{&stream, 0, &result.data};
+  result.data.reserve(stream.size() * 3);
+  result.code = dcl_explode(IoRead, IoWrite, work.data(), &io);
+  return result;
+}
+
+std::uint32_t Crc32(const Bytes& data) {
+  unsigned long crc = 0xFFFFFFFFul;
+  unsigned size = static_cast<unsigned>(data.size());
+  crc = dcl_crc32(reinterpret_cast<char*>(const_cast<std::uint8_t*>(data.data())), &size, &crc);
+  return static_cast<std::uint32_t>(crc ^ 0xFFFFFFFFul);
+}
+
+}  // namespace dcl

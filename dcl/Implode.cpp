@@ -1,0 +1,405 @@
+// Implode: the compressor that writes implode streams (format in DclFormat.h).
+//
+// Input is collected in a sliding buffer inside the caller's work area: up to
+// 4,096 bytes of history, a block of bytes being encoded, and the longest copy
+// (518 bytes) of lookahead. When the encoder passes the end of the block, the
+// buffer slides down by one block and the hash tables are rebased.
+//
+// Matches are found with hash chains: every position is entered under a hash of
+// its next three bytes, and the chain of earlier positions with the same hash is
+// walked from the nearest outwards, within the dictionary size. Copies of length
+// 2 may only reach back 256 bytes; those come from a second table that remembers
+// the last position of each two-byte pair.
+//
+// Parsing is lazy and driven by the exact bit costs of the fixed codes: a match
+// found at one position is held back while the next position is searched, and
+// if the match there saves more bits, the first byte goes out as a literal.
+// A match is only used where it is cheaper than the literals it replaces, which
+// matters in ascii mode where common letters cost as little as 5 bits.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "dcl/Dcl.h"
+#include "dcl/DclFormat.h"
+
+namespace {
+
+using namespace dcl::format;
+
+// ---- encode tables, built at compile time ----------------------------------
+
+struct BitCode {
+  std::uint32_t value;  // bits in stream order, first bit lowest
+  std::uint32_t bits;
+};
+
+struct EncodeTables {
+  BitCode length[kEndOfStream + 1];  // flag bit 1, length code, extra bits
+  BitCode distance[kDistanceCodes];  // distance code only
+  BitCode literal[kLiteralCodes];    // ascii mode: flag bit 0, literal code
+};
+
+constexpr EncodeTables BuildEncodeTables() {
+  EncodeTables t{};
+  for (unsigned s = 0; s < kLengthCodes; ++s) {
+    const StreamCode c = kLengthCodeSet.sym[s];
+    for (unsigned extra = 0; extra < (1u << kLengthExtra[s]); ++extra) {
+      const unsigned len = kLengthBase[s] + extra;
+      t.length[len].value = 1u | (static_cast<std::uint32_t>(c.code) << 1) |
+                            (static_cast<std::uint32_t>(extra) << (1 + c.bits));
+      t.length[len].bits = 1u + c.bits + kLengthExtra[s];
+    }
+  }
+  for (unsigned s = 0; s < kDistanceCodes; ++s)
+    t.distance[s] = BitCode{kDistanceCodeSet.sym[s].code, kDistanceCodeSet.sym[s].bits};
+  for (unsigned s = 0; s < kLiteralCodes; ++s)
+    t.literal[s] = BitCode{static_cast<std::uint32_t>(kLiteralCodeSet.sym[s].code) << 1,
+                           1u + kLiteralCodeSet.sym[s].bits};
+  return t;
+}
+
+constexpr EncodeTables kEnc = BuildEncodeTables();
+
+// ---- state in the work area ------------------------------------------------
+
+constexpr unsigned kHistory = kMaxWindow;
+constexpr unsigned kBlock = 2048;
+constexpr unsigned kFillTarget = kHistory + kBlock + kMaxMatch;
+constexpr unsigned kCompareSlack = 8;  // word-wise compares read past the data
+constexpr unsigned kBufferSize = kFillTarget + kCompareSlack;
+constexpr unsigned kHash3Bits = 12;
+constexpr unsigned kHash2Bits = 10;
+constexpr unsigned kOutputSize = 2048;  // bytes handed to write_buf at a time
+
+// Search effort: the chain is walked at most kMaxChain steps, a match of
+// kNiceLength bytes ends the search, and a held match of kLazyLimit bytes or
+// more is taken without looking at the next position.
+constexpr unsigned kMaxChain = 48;
+constexpr unsigned kNiceLength = 258;
+constexpr unsigned kLazyLimit = 128;
+
+struct ImplodeState {
+  DclReadFn read;
+  DclWriteFn write;
+  void* param;
+  unsigned filled;      // bytes in buffer
+  bool inputEnded;
+  bool aborted;
+  bool ascii;
+  unsigned dictBits;
+  unsigned dictSize;
+  std::uint64_t bitBuf;  // pending output bits, first bit lowest
+  unsigned bitCount;
+  unsigned outLen;
+  // Hash tables hold position + 1 so that 0 means "none" and sliding is a
+  // saturating subtraction.
+  std::uint16_t head3[1u << kHash3Bits];
+  std::uint16_t head2[1u << kHash2Bits];
+  std::uint16_t prev[kBufferSize];
+  std::uint8_t out[kOutputSize];
+  std::uint8_t buf[kBufferSize];
+};
+
+constexpr std::size_t kAlign = alignof(ImplodeState);
+static_assert(sizeof(ImplodeState) + kAlign - 1 <= dcl::kImplodeWorkSize,
+              "implode state must fit the caller's work area");
+static_assert(kFillTarget < 0xFFFF, "positions must fit 16 bits");
+
+// ---- output ----------------------------------------------------------------
+
+void FlushOutput(ImplodeState& s) {
+  unsigned size = s.outLen;
+  if (size != 0) s.write(reinterpret_cast<char*>(s.out), &size, s.param);
+  s.outLen = 0;
+}
+
+// Appends up to 32 bits.
+inline void PutBits(ImplodeState& s, std::uint32_t value, unsigned bits) {
+  s.bitBuf |= static_cast<std::uint64_t>(value) << s.bitCount;
+  s.bitCount += bits;
+  if (s.bitCount >= 32) {
+    if (s.outLen + 4 > kOutputSize) FlushOutput(s);
+    const std::uint32_t word = static_cast<std::uint32_t>(s.bitBuf);
+    s.out[s.outLen] = static_cast<std::uint8_t>(word);
+    s.out[s.outLen + 1] = static_cast<std::uint8_t>(word >> 8);
+    s.out[s.outLen + 2] = static_cast<std::uint8_t>(word >> 16);
+    s.out[s.outLen + 3] = static_cast<std::uint8_t>(word >> 24);
+    s.outLen += 4;
+    s.bitBuf >>= 32;
+    s.bitCount -= 32;
+  }
+}
+
+inline void PutLiteral(ImplodeState& s, std::uint8_t byte) {
+  if (s.ascii)
+    PutBits(s, kEnc.literal[byte].value, kEnc.literal[byte].bits);
+  else
+    PutBits(s, static_cast<std::uint32_t>(byte) << 1, 9);
+}
+
+inline unsigned LowBits(const ImplodeState& s, unsigned length) {
+  return length == 2 ? 2 : s.dictBits;
+}
+
+inline void PutMatch(ImplodeState& s, unsigned length, unsigned distance) {
+  PutBits(s, kEnc.length[length].value, kEnc.length[length].bits);
+  const unsigned low = LowBits(s, length);
+  const unsigned d = distance - 1;
+  const BitCode& dc = kEnc.distance[d >> low];
+  PutBits(s, dc.value | ((d & ((1u << low) - 1)) << dc.bits), dc.bits + low);
+}
+
+void PutEnd(ImplodeState& s) {
+  PutBits(s, kEnc.length[kEndOfStream].value, kEnc.length[kEndOfStream].bits);
+  // Pad to whole bytes with zero bits.
+  while (s.bitCount > 0) {
+    if (s.outLen == kOutputSize) FlushOutput(s);
+    s.out[s.outLen++] = static_cast<std::uint8_t>(s.bitBuf);
+    s.bitBuf >>= 8;
+    s.bitCount = s.bitCount > 8 ? s.bitCount - 8 : 0;
+  }
+  FlushOutput(s);
+}
+
+// ---- costs -----------------------------------------------------------------
+
+inline unsigned LiteralsCost(const ImplodeState& s, unsigned pos, unsigned length) {
+  if (!s.ascii) return 9 * length;
+  unsigned cost = 0;
+  for (unsigned i = 0; i < length; ++i) cost += kEnc.literal[s.buf[pos + i]].bits;
+  return cost;
+}
+
+inline unsigned MatchCost(const ImplodeState& s, unsigned length, unsigned distance) {
+  const unsigned low = LowBits(s, length);
+  return kEnc.length[length].bits + kEnc.distance[(distance - 1) >> low].bits + low;
+}
+
+// Bits saved by coding [pos, pos + length) as this copy instead of literals.
+inline int Saving(const ImplodeState& s, unsigned pos, unsigned length, unsigned distance) {
+  return static_cast<int>(LiteralsCost(s, pos, length)) -
+         static_cast<int>(MatchCost(s, length, distance));
+}
+
+// ---- match finder ----------------------------------------------------------
+
+inline std::uint32_t Load32(const std::uint8_t* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
+inline unsigned Hash3(const std::uint8_t* p) {
+  const std::uint32_t v = (static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+                           (static_cast<std::uint32_t>(p[2]) << 16));
+  return (v * 2654435761u) >> (32 - kHash3Bits);
+}
+inline unsigned Hash2(const std::uint8_t* p) {
+  const std::uint32_t v = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8);
+  return (v * 2654435761u) >> (32 - kHash2Bits);
+}
+
+// Length of the common prefix of a and b, at most maxLen.
+inline unsigned CommonLength(const std::uint8_t* a, const std::uint8_t* b, unsigned maxLen) {
+  unsigned n = 0;
+  while (n < maxLen) {
+    std::uint64_t x, y;
+    std::memcpy(&x, a + n, 8);
+    std::memcpy(&y, b + n, 8);
+    const std::uint64_t diff = x ^ y;
+    if (diff != 0) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+      n += static_cast<unsigned>(__builtin_clzll(diff)) >> 3;
+#else
+      n += static_cast<unsigned>(__builtin_ctzll(diff)) >> 3;
+#endif
+      return std::min(n, maxLen);
+    }
+    n += 8;
+  }
+  return maxLen;
+}
+
+// Enters position pos into the hash tables.
+inline void Insert(ImplodeState& s, unsigned pos) {
+  if (pos + 3 <= s.filled) {
+    const unsigned h = Hash3(s.buf + pos);
+    s.prev[pos] = s.head3[h];
+    s.head3[h] = static_cast<std::uint16_t>(pos + 1);
+  }
+  if (pos + 2 <= s.filled) s.head2[Hash2(s.buf + pos)] = static_cast<std::uint16_t>(pos + 1);
+}
+
+struct Match {
+  unsigned length = 0;  // 0: none
+  unsigned distance = 0;
+};
+
+// Finds the longest copy for pos (closest on ties), then enters pos.
+Match FindMatch(ImplodeState& s, unsigned pos) {
+  Match best;
+  const unsigned maxLen = std::min(kMaxMatch, s.filled - pos);
+  if (maxLen < kMinMatch) {
+    Insert(s, pos);
+    return best;
+  }
+  const std::uint8_t* const here = s.buf + pos;
+  unsigned bestLen = 2;  // a chain hit must beat this to count
+  if (maxLen >= 3) {
+    unsigned link = s.head3[Hash3(here)];
+    unsigned chain = kMaxChain;
+    const std::uint32_t first3 = Load32(here) & 0xFFFFFF;
+    while (link != 0 && chain-- != 0) {
+      const unsigned cand = link - 1;
+      const unsigned distance = pos - cand;
+      if (distance > s.dictSize) break;
+      const std::uint8_t* const there = s.buf + cand;
+      if (there[bestLen] == here[bestLen] && (Load32(there) & 0xFFFFFF) == first3) {
+        const unsigned len = CommonLength(there, here, maxLen);
+        if (len > bestLen) {
+          bestLen = len;
+          best = Match{len, distance};
+          if (len >= kNiceLength || len == maxLen) break;
+        }
+      }
+      link = s.prev[cand];
+    }
+  }
+  if (best.length == 0) {
+    const unsigned link = s.head2[Hash2(here)];
+    if (link != 0) {
+      const unsigned cand = link - 1;
+      const unsigned distance = pos - cand;
+      if (distance <= kMaxDistanceLength2 && s.buf[cand] == here[0] && s.buf[cand + 1] == here[1])
+        best = Match{2, distance};
+    }
+  }
+  Insert(s, pos);
+  // Only worth it when cheaper than literals.
+  if (best.length != 0 && Saving(s, pos, best.length, best.distance) <= 0) best = Match{};
+  return best;
+}
+
+// ---- input -----------------------------------------------------------------
+
+void FillInput(ImplodeState& s) {
+  while (!s.inputEnded && s.filled < kFillTarget) {
+    unsigned size = kFillTarget - s.filled;
+    const unsigned want = size;
+    unsigned got = s.read(reinterpret_cast<char*>(s.buf + s.filled), &size, s.param);
+    if (got > want) {
+      s.aborted = true;
+      got = 0;
+    }
+    if (got == 0)
+      s.inputEnded = true;
+    else
+      s.filled += got;
+  }
+}
+
+inline std::uint16_t Rebase(std::uint16_t v) {
+  return static_cast<std::uint16_t>(v > kBlock ? v - kBlock : 0);
+}
+
+// Drops the oldest block: the buffer, the chain links and the heads move down.
+void Slide(ImplodeState& s) {
+  std::memmove(s.buf, s.buf + kBlock, s.filled - kBlock);
+  std::memmove(s.prev, s.prev + kBlock, (s.filled - kBlock) * sizeof(s.prev[0]));
+  for (unsigned i = 0; i < s.filled - kBlock; ++i) s.prev[i] = Rebase(s.prev[i]);
+  for (auto& h : s.head3) h = Rebase(h);
+  for (auto& h : s.head2) h = Rebase(h);
+  s.filled -= kBlock;
+}
+
+// ---- the parse ---------------------------------------------------------------
+
+void Run(ImplodeState& s) {
+  unsigned pos = 0;
+  Match held;  // match found at pos - 1, not yet emitted
+  for (;;) {
+    FillInput(s);
+    if (s.aborted) return;
+    const unsigned limit = s.inputEnded ? s.filled : s.filled - kMaxMatch;
+    while (pos < limit) {
+      if (held.length >= kLazyLimit) {
+        // Long enough: take it without looking further.
+        PutMatch(s, held.length, held.distance);
+        for (unsigned q = pos; q < pos - 1 + held.length; ++q) Insert(s, q);
+        pos += held.length - 1;
+        held = Match{};
+        continue;
+      }
+      const Match here = FindMatch(s, pos);
+      if (held.length != 0) {
+        if (here.length > held.length &&
+            Saving(s, pos, here.length, here.distance) >
+                Saving(s, pos - 1, held.length, held.distance)) {
+          PutLiteral(s, s.buf[pos - 1]);
+          held = here;
+          ++pos;
+          continue;
+        }
+        PutMatch(s, held.length, held.distance);
+        // pos - 1 and pos are entered; enter the rest of the copy.
+        for (unsigned q = pos + 1; q < pos - 1 + held.length; ++q) Insert(s, q);
+        pos += held.length - 1;
+        held = Match{};
+        continue;
+      }
+      if (here.length != 0)
+        held = here;
+      else
+        PutLiteral(s, s.buf[pos]);
+      ++pos;
+    }
+    if (s.inputEnded && pos >= s.filled) break;
+    if (pos >= kHistory + kBlock) {
+      Slide(s);
+      pos -= kBlock;
+    }
+  }
+  if (held.length != 0) PutMatch(s, held.length, held.distance);
+  PutEnd(s);
+}
+
+}  // namespace
+
+extern "C" unsigned DCL_CALL dcl_implode(DclReadFn read_buf, DclWriteFn write_buf, char* work_buf,
+                                         void* param, unsigned* type, unsigned* dsize) {
+  if (read_buf == nullptr || write_buf == nullptr || work_buf == nullptr || type == nullptr ||
+      dsize == nullptr)
+    return rc::kDclAborted;
+  unsigned dictBits;
+  switch (*dsize) {
+    case dcl::kDict1024: dictBits = 4; break;
+    case dcl::kDict2048: dictBits = 5; break;
+    case dcl::kDict4096: dictBits = 6; break;
+    default: return rc::kDclInvalidDictSize;
+  }
+  if (*type != dcl::kBinary && *type != dcl::kAscii) return rc::kDclInvalidMode;
+
+  auto addr = reinterpret_cast<std::uintptr_t>(work_buf);
+  addr = (addr + kAlign - 1) & ~static_cast<std::uintptr_t>(kAlign - 1);
+  ImplodeState& s = *reinterpret_cast<ImplodeState*>(addr);
+  s.read = read_buf;
+  s.write = write_buf;
+  s.param = param;
+  s.filled = 0;
+  s.inputEnded = false;
+  s.aborted = false;
+  s.ascii = *type == dcl::kAscii;
+  s.dictBits = dictBits;
+  s.dictSize = *dsize;
+  s.bitBuf = 0;
+  s.bitCount = 0;
+  std::memset(s.head3, 0, sizeof s.head3);
+  std::memset(s.head2, 0, sizeof s.head2);
+  s.out[0] = static_cast<std::uint8_t>(*type);
+  s.out[1] = static_cast<std::uint8_t>(dictBits);
+  s.outLen = 2;
+
+  Run(s);
+  return s.aborted ? static_cast<unsigned>(rc::kDclAborted) : static_cast<unsigned>(rc::kDclOk);
+}
