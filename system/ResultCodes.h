@@ -38,6 +38,10 @@ constexpr Result kBadRecordRange = -542;        // negative offsets, lastByte < 
 constexpr Result kBadEntryCount = -543;         // data-file entryCount negative or above the maximum
 constexpr Result kUnsafeEntryName = -544;       // data-file entry name absolute, with a drive, or with ".."
 constexpr Result kNoTempFolder = -545;          // no usable temporary folder, system folder or installer folder
+constexpr Result kUnsafeSaverName = -546;      // package saverName empty or not a plain file name
+constexpr Result kBadChunk = -547;             // data-file chunk offset or sizes negative or beyond the file's end
+constexpr Result kNotPeImage = -548;           // installer image is not a 32-bit PE executable
+constexpr Result kNoPayloadOffsetField = -549; // installer image has no usable ".lvpoff" section
 
 // --- user decisions ------------------------------------------------------
 constexpr Result kUserDeclined = -454;          // the user declined to overwrite an earlier copy
