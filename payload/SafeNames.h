@@ -1,0 +1,29 @@
+// Which names from a package may become file names on the target machine.
+// Names are code-page-932 bytes: a backslash byte can be the second byte of a
+// double-byte character (0x83 0x5C is one katakana), so every scan walks the
+// name character by character instead of byte by byte.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace payload {
+
+// First byte of a two-byte character in code page 932.
+constexpr bool IsCp932LeadByte(std::uint8_t b) {
+  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// A plain file name: not empty, no folder separators, no drive or stream colon,
+// no wildcard or other character Windows forbids in names, not "." or ".." (or
+// any name of only dots and spaces, which Windows trims to nothing), not a
+// reserved device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without an
+// extension, in any letter case), and no dangling lead byte at its end.
+bool IsPlainFileName(std::string_view name);
+
+// A path below some folder: one or more plain file names joined by "\" or "/".
+// Rejects absolute paths, drive letters, "." and ".." components and empty
+// components (so no leading, trailing or doubled separator).
+bool IsSafeRelativePath(std::string_view path);
+
+}  // namespace payload
