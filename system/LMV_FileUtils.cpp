@@ -1,0 +1,216 @@
+#include "system/LMV_FileUtils.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <vector>
+
+std::wstring WindowsFolder;
+std::wstring SystemFolder;
+std::wstring InstallerFolder;
+std::wstring WorkFolder;
+
+namespace {
+
+constexpr int kWorkFolderNumbers = 1000;       // work-folder numbers tried: 1 to 1000
+constexpr UINT kSystemDirBuffer = 301;         // first buffer for GetSystemDirectory
+
+// Appends a backslash unless the text already ends with one. An empty text
+// stays empty: it names no folder, and "\" would mean the drive's root.
+std::wstring WithBackslash(std::wstring text) {
+  if (!text.empty() && text.back() != L'\\') text += L'\\';
+  return text;
+}
+
+// The value of an environment variable; empty when unset.
+std::wstring EnvironmentValue(const wchar_t* name) {
+  DWORD size = GetEnvironmentVariableW(name, nullptr, 0);
+  if (size == 0) return {};
+  std::vector<wchar_t> buffer(size);
+  DWORD length = GetEnvironmentVariableW(name, buffer.data(), size);
+  if (length == 0 || length >= size) return {};
+  return std::wstring(buffer.data(), length);
+}
+
+std::wstring TempFolder() {
+  std::wstring temp = EnvironmentValue(L"TEMP");
+  if (!temp.empty()) return WithBackslash(temp);
+  wchar_t buffer[MAX_PATH + 1];
+  DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
+  if (length == 0 || length > MAX_PATH) return {};
+  return WithBackslash(std::wstring(buffer, length));
+}
+
+bool FileExists(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// One delete, then one more after clearing read-only, hidden and system.
+bool DeleteOnce(const std::wstring& path) {
+  if (DeleteFileW(path.c_str())) return true;
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  return DeleteFileW(path.c_str()) != 0;
+}
+
+bool HasScrExtension(const std::wstring& path) {
+  std::size_t dot = path.rfind(L'.');
+  if (dot == std::wstring::npos) return false;
+  std::wstring extension = path.substr(dot);
+  for (wchar_t& c : extension) {
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+  }
+  return extension == L".scr";
+}
+
+// Removes a junction or directory symbolic link itself; the target is not entered.
+void RemoveFolderLink(const std::wstring& path) {
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (!RemoveDirectoryW(path.c_str())) DeleteFileW(path.c_str());
+}
+
+struct FindCloser {
+  void operator()(HANDLE handle) const { FindClose(handle); }
+};
+using FindHandle = std::unique_ptr<void, FindCloser>;
+
+}  // namespace
+
+std::wstring GetWindowsFolder() {
+  std::wstring windir = EnvironmentValue(L"WINDIR");
+  if (!windir.empty()) return WithBackslash(windir);
+  wchar_t buffer[MAX_PATH + 1];
+  UINT length = GetWindowsDirectoryW(buffer, MAX_PATH + 1);
+  if (length == 0 || length > MAX_PATH) return {};
+  return WithBackslash(std::wstring(buffer, length));
+}
+
+std::wstring GetSystemFolder() {
+  std::vector<wchar_t> buffer(kSystemDirBuffer);
+  UINT length = GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
+  if (length >= buffer.size()) {  // too small: the answer is the size needed
+    buffer.resize(length + 1);
+    length = GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
+    if (length >= buffer.size()) return {};
+  }
+  return WithBackslash(std::wstring(buffer.data(), length));
+}
+
+std::wstring FolderOfPath(const std::wstring& path) {
+  std::size_t last = path.find_last_of(L"\\:");
+  if (last == std::wstring::npos) return {};
+  return WithBackslash(path.substr(0, last + 1));
+}
+
+rc::Result InitInstallFolders(const std::wstring& installerPath) {
+  WindowsFolder = GetWindowsFolder();
+  SystemFolder = GetSystemFolder();
+  InstallerFolder = FolderOfPath(installerPath);
+  if (WindowsFolder.empty() || SystemFolder.empty() || InstallerFolder.empty()) {
+    return rc::kNoTempFolder;
+  }
+  return CreateWorkFolder(L"LVF", WorkFolder);
+}
+
+rc::Result CreateWorkFolder(const std::wstring& prefix, std::wstring& folder) {
+  std::wstring temp = TempFolder();
+  if (temp.empty()) return rc::kNoTempFolder;
+  folder = temp + prefix;
+  for (int n = 1; n <= kWorkFolderNumbers; ++n) {
+    std::wstring candidate = folder + std::to_wstring(n);
+    if (GetFileAttributesW(candidate.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
+    if (CreateDirectoryW(candidate.c_str(), nullptr)) {
+      folder = candidate + L'\\';
+      return rc::kOk;
+    }
+  }
+  rc::Result last = static_cast<rc::Result>(GetLastError());
+  // All numbers taken without a failed creation leaves no error behind; a
+  // zero here would read as success.
+  return last != 0 ? last : static_cast<rc::Result>(ERROR_ALREADY_EXISTS);
+}
+
+rc::Result DeleteFileForced(const std::wstring& path) {
+  if (!FileExists(path)) return rc::kOk;
+  return DeleteOnce(path) ? rc::kOk : rc::kFileBusy;
+}
+
+rc::Result DeleteFileRetry(const std::wstring& path, int attempts) {
+  rc::Result result = rc::kFolderRemoveFailed;
+  while (attempts > 0 && result != rc::kOk) {
+    if (!FileExists(path) || DeleteOnce(path)) {
+      result = rc::kOk;
+    } else {
+      result = HasScrExtension(path) ? rc::kSaverOverwriteFailed : rc::kFileBusy;
+    }
+    --attempts;
+  }
+  return result;
+}
+
+rc::Result DeleteFolderTree(const std::wstring& folder) {
+  if (folder.empty()) return rc::kFolderRemoveFailed;
+  std::wstring self = folder.back() == L'\\' ? folder.substr(0, folder.size() - 1) : folder;
+  DWORD selfAttributes = GetFileAttributesW(self.c_str());
+  if (selfAttributes == INVALID_FILE_ATTRIBUTES) return rc::kOk;
+  if (selfAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    // The folder handed in is itself a link: remove the link, keep its target.
+    RemoveFolderLink(self);
+    return GetFileAttributesW(self.c_str()) == INVALID_FILE_ATTRIBUTES ? rc::kOk
+                                                                       : rc::kFolderRemoveFailed;
+  }
+  std::wstring base = self + L'\\';
+
+  rc::Result error = rc::kOk;
+  {
+    WIN32_FIND_DATAW entry;
+    FindHandle find(FindFirstFileW((base + L"*.*").c_str(), &entry));
+    if (find.get() == INVALID_HANDLE_VALUE) find.release();
+    for (bool more = find != nullptr; more && error == rc::kOk;
+         more = FindNextFileW(find.get(), &entry) != 0) {
+      std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring full = base + name;
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        // A junction or symbolic link: never followed, only the link goes.
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+          RemoveFolderLink(full);
+        } else {
+          error = DeleteFileForced(full);
+        }
+      } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        DeleteFolderTree(full + L'\\');  // a folder that stays shows below as -1
+      } else {
+        error = DeleteFileForced(full);
+      }
+    }
+  }
+  if (error != rc::kOk) return error;
+
+  if (FolderExists(self)) {
+    SetFileAttributesW(self.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!RemoveDirectoryW(self.c_str())) return rc::kFolderRemoveFailed;
+  }
+  return rc::kOk;
+}
+
+void GetFileVersionNumbers(const std::wstring& path, int& first, int& third) {
+  DWORD ignored = 0;
+  DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  if (size == 0) return;
+  std::vector<unsigned char> info(size);
+  if (!GetFileVersionInfoW(path.c_str(), 0, size, info.data())) return;
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT fixedSize = 0;
+  if (!VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) ||
+      fixed == nullptr || fixedSize < sizeof(VS_FIXEDFILEINFO)) {
+    return;
+  }
+  first = static_cast<int>(HIWORD(fixed->dwFileVersionMS));
+  third = static_cast<int>(HIWORD(fixed->dwFileVersionLS));
+}
