@@ -1,0 +1,102 @@
+// A private machine for each extraction test: its own work, system and data
+// folders under TEMP (never the real system folder), the process-wide installer
+// state reset, boxes answered by script and recorded, and a package builder.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/InstallerState.h"
+#include "app/StatusDisplay.h"
+#include "dcl/DclBuffer.h"
+#include "messages/MessageBox.h"
+#include "payload/PayloadExtraction.h"
+#include "payload/PayloadFormat.h"
+#include "payload/PayloadTable.h"
+#include "system/LMV_FileUtils.h"
+
+namespace lvtest {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr std::uint32_t kImageSize = 512;  // bytes standing in for the executable image
+
+Bytes BytesOf(const std::string& text);
+Bytes PatternBytes(std::size_t size, std::uint8_t seed);
+
+// Assembles image + header + table + data the way the packaging tool lays them
+// out. Records can be edited after they are added (names, ranges, sizes).
+class PackageBuilder {
+ public:
+  PackageBuilder();
+  payload::PayloadHeader& Header() { return block_.header; }
+  payload::PayloadRecord& Record(int slot) { return block_.records[static_cast<std::size_t>(slot)]; }
+
+  // A stored record holding `bytes`.
+  payload::PayloadRecord& Stored(int slot, const std::string& name, int destination,
+                                 const Bytes& bytes);
+  // A compressed record: `original` imploded, unpackedSize its length.
+  payload::PayloadRecord& Compressed(int slot, const std::string& name, int destination,
+                                     const Bytes& original);
+  // Slot 1 with the real decompressor library built beside the tests.
+  void RealDecompressor();
+
+  Bytes Build() const;
+  void WriteTo(const std::wstring& path) const;
+
+ private:
+  payload::PayloadRecord& Add(int slot, const std::string& name, int destination,
+                              const Bytes& stored);
+  payload::PayloadBlock block_;
+  Bytes data_;
+};
+
+struct SeenBox {
+  BoxKind kind;
+  std::wstring text;
+};
+
+bool FileExistsAt(const std::wstring& path);
+Bytes ReadAll(const std::wstring& path);
+void WriteAll(const std::wstring& path, const Bytes& bytes);
+// Every file and folder below `folder`, as relative paths, sorted.
+std::vector<std::wstring> ListTree(const std::wstring& folder);
+// The folder of the running test program, ending with a backslash.
+std::wstring ProgramFolder();
+
+// A file held open without any sharing, so that it cannot be deleted.
+class LockedFile {
+ public:
+  explicit LockedFile(const std::wstring& path);
+  ~LockedFile();
+  LockedFile(const LockedFile&) = delete;
+  LockedFile& operator=(const LockedFile&) = delete;
+  bool Locked() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_;
+};
+
+class ExtractionTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Writes the package as the installer's copy and reads its table.
+  rc::Result InstallPackage(const PackageBuilder& package);
+  // Extracts one slot from the package copy, as the installation does.
+  rc::Result ExtractSlot(int slot, bool showStatus = false);
+
+  std::wstring root_;
+  std::wstring work_;    // WorkFolder
+  std::wstring system_;  // SystemFolder
+  std::wstring data_;    // SaverDataFolder
+  std::vector<SeenBox> boxes_;
+  PackageBuilder package_;
+};
+
+}  // namespace lvtest

@@ -1,0 +1,120 @@
+// Reading the package table from the installer's copy, and the start-up steps
+// that set the paths and copy the installer file.
+#include "ExtractionFixture.h"
+#include "messages/Messages.h"
+#include "payload/FileStream.h"
+
+namespace lvtest {
+namespace {
+
+using PayloadTableTest = ExtractionTest;
+
+TEST_F(PayloadTableTest, ReadsHeaderAndTableAndWritesTheDecompressor) {
+  package_.Header().offerDisplayProperties = 1;
+  package_.Stored(payload::kSlotFlashSetup, "flashax.exe", 3, BytesOf("setup"));
+  ASSERT_EQ(InstallPackage(package_), rc::kOk);
+  EXPECT_EQ(Payload.header.contentKind, payload::kContentMovieAlt);
+  EXPECT_EQ(Payload.header.offerDisplayProperties, 1);
+  EXPECT_EQ(Payload.Slot(payload::kSlotFlashSetup)->Name(), "flashax.exe");
+  EXPECT_EQ(ReadAll(work_ + L"impborl.dll"), BytesOf("no library here"));
+  EXPECT_FALSE(FileExistsAt(work_ + L"flashax.exe")) << "only slot 1 is extracted";
+  EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(PayloadTableTest, PackageAtAnyOffsetIsFoundThroughPayloadOffset) {
+  Bytes file(100, 0);  // the package moved 100 bytes further back
+  const Bytes package = package_.Build();
+  file.insert(file.end(), package.begin(), package.end());
+  // Record offsets are absolute: shift them with the package.
+  payload::PayloadBlock block;
+  ASSERT_EQ(payload::ParseBlock(package.data() + kImageSize, payload::kBlockSize, block), rc::kOk);
+  for (auto& record : block.records)
+    if (!record.IsEmpty()) { record.firstByte += 100; record.lastByte += 100; }
+  const auto table = payload::SerializeBlock(block);
+  std::copy(table.begin(), table.end(), file.begin() + 100 + kImageSize);
+  WriteAll(PackageCopyPath, file);
+  PayloadOffset = kImageSize + 100;
+  EXPECT_EQ(ReadPayloadTable(), rc::kOk);
+  EXPECT_EQ(ReadAll(work_ + L"impborl.dll"), BytesOf("no library here"));
+}
+
+TEST_F(PayloadTableTest, CopyShorterThanTheTableFailsWithMinus31AndItsBox) {
+  Bytes file = package_.Build();
+  file.resize(kImageSize + payload::kBlockSize - 1);
+  WriteAll(PackageCopyPath, file);
+  EXPECT_EQ(ReadPayloadTable(), rc::kPackageTooShort);
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0].kind, BoxKind::Error);
+  EXPECT_NE(boxes_[0].text.find(PackageCopyPath), std::wstring::npos);
+  EXPECT_FALSE(FileExistsAt(work_ + L"impborl.dll")) << "nothing is extracted";
+}
+
+TEST_F(PayloadTableTest, MissingCopyGivesTheWindowsCodeWithItsBox) {
+  EXPECT_EQ(ReadPayloadTable(), static_cast<rc::Result>(ERROR_FILE_NOT_FOUND));
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_NE(boxes_[0].text.find(PackageCopyPath), std::wstring::npos);
+}
+
+TEST_F(PayloadTableTest, EmptyDecompressorSlotFailsWithMinus531AndItsBox) {
+  package_.Record(payload::kSlotDecompressor).nameLength = 0;
+  EXPECT_EQ(InstallPackage(package_), rc::kEmptySlot);
+  EXPECT_EQ(boxes_.size(), 1u);
+}
+
+TEST_F(PayloadTableTest, SaverPathsComeFromTheHeaderDecodedAsCodePage932) {
+  // "ソフト": the first character's second byte is a backslash byte.
+  payload::SetScreenSaverName(package_.Header(), "\x83\x5C\x83\x74\x83\x67");
+  package_.Stored(payload::kSlotSaverDataFile, "\x83\x5C\x83\x74\x83\x67.ssd", 4, BytesOf("d"));
+  ASSERT_EQ(InstallPackage(package_), rc::kOk);
+  ASSERT_EQ(SetSaverPaths(), rc::kOk);
+  EXPECT_EQ(ScreenSaverName, L"ソフト");
+  EXPECT_EQ(SaverDataFolder, system_ + L"ソフト dir\\");
+  EXPECT_EQ(SaverDataFilePath, work_ + L"ソフト.ssd");
+}
+
+TEST_F(PayloadTableTest, SaverNameWithoutNulHasAllSixtyFourCharacters) {
+  payload::SetScreenSaverName(package_.Header(), std::string(64, 'n'));
+  ASSERT_EQ(InstallPackage(package_), rc::kOk);
+  ASSERT_EQ(SetSaverPaths(), rc::kOk);
+  EXPECT_EQ(ScreenSaverName, std::wstring(64, L'n'));
+}
+
+TEST_F(PayloadTableTest, SaverNameThatLeavesTheSystemFolderIsRefused) {
+  for (const char* name : {"..\\Windows", "a\\b", "C:x", ".."}) {
+    payload::SetScreenSaverName(package_.Header(), name);
+    ASSERT_EQ(InstallPackage(package_), rc::kOk);
+    EXPECT_EQ(SetSaverPaths(), rc::kUnsafeSaverName) << name;
+    EXPECT_TRUE(SaverDataFolder.empty()) << name;
+    EXPECT_TRUE(ScreenSaverName.empty()) << name;
+  }
+}
+
+TEST_F(PayloadTableTest, DataFileNameThatIsNoPlainNameLeavesItsPathEmpty) {
+  package_.Stored(payload::kSlotSaverDataFile, "..\\Night.ssd", 4, BytesOf("d"));
+  ASSERT_EQ(InstallPackage(package_), rc::kOk);
+  ASSERT_EQ(SetSaverPaths(), rc::kOk);
+  EXPECT_TRUE(SaverDataFilePath.empty());
+}
+
+TEST_F(PayloadTableTest, CopyPackageToWorkCopiesTheRunningProgram) {
+  SetPackagePaths();
+  EXPECT_EQ(PackageCopyPath, work_ + L"temp.dat");
+  EXPECT_EQ(InstallerFilePath.substr(0, ProgramFolder().size()), ProgramFolder());
+  WriteAll(PackageCopyPath, BytesOf("an older copy"));
+  SetFileAttributesW(PackageCopyPath.c_str(), FILE_ATTRIBUTE_READONLY);
+  ASSERT_EQ(CopyPackageToWork(), rc::kOk);
+  EXPECT_EQ(ReadAll(PackageCopyPath), ReadAll(InstallerFilePath));
+  EXPECT_TRUE(boxes_.empty());
+}
+
+TEST_F(PayloadTableTest, FailedCopyShowsTheUserRightsBoxAndReturnsTheRealCode) {
+  SetPackagePaths();
+  PackageCopyPath = root_ + L"missing\\temp.dat";
+  EXPECT_EQ(CopyPackageToWork(), static_cast<rc::Result>(ERROR_PATH_NOT_FOUND));
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_NE(boxes_[0].text.find(PackageCopyPath), std::wstring::npos);
+  EXPECT_NE(boxes_[0].text.find(LoadMessage(msg::sInstallAgainAskAdmin)), std::wstring::npos);
+}
+
+}  // namespace
+}  // namespace lvtest
