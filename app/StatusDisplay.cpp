@@ -2,12 +2,15 @@
 
 #include <windows.h>
 
+#include "app/Application.h"
 #include "app/InstallErrorText.h"
+#include "app/PendingParts.h"
 #include "app/InstallerState.h"
 #include "messages/MessageBox.h"
 #include "messages/Messages.h"
 
 namespace {
+constexpr int kPromptAttemptsInPause = 10;
 StatusView* g_view = nullptr;
 
 // The system's message text for a number, or an empty text when it has none.
@@ -38,6 +41,9 @@ void StepProgress() {
 
 void PauseBriefly() {
   if (g_view != nullptr) g_view->RunPauseTimer();
+  // The Flash Player set-up may have opened its prompt meanwhile: answer it.
+  if (restartNeeded && !flashPromptClosed) closeFlashSetupPrompt(kPromptAttemptsInPause);
+  app::BringApplicationToFront();
 }
 
 void ShowInstallError(rc::Result code, const std::wstring& detail) {

@@ -1,0 +1,263 @@
+// The installer window: stored layout, geometry, status display and its messages.
+// The start-up, the installation and the finish live in their own files.
+#include "app/InstallerForm.h"
+
+#include "app/Application.h"
+#include "app/InstallerState.h"
+#include "app/PendingParts.h"
+#include "app/PictureFile.h"
+#include "app/PreparingWindow.h"
+#include "app/WindowLayout.h"
+#include "messages/Messages.h"
+#include "system/LMV_StringUtils.h"
+
+TInstallerForm* InstallerForm = nullptr;
+
+namespace {
+
+// Stored layout of the window (outer size) and its styles.
+constexpr int kLayoutWidth = 352;
+constexpr int kLayoutHeight = 370;
+constexpr DWORD kSingleBorderStyle =
+    WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+constexpr DWORD kExStyle = WS_EX_TOPMOST;  // stays on top of all other windows
+
+constexpr UINT_PTR kPauseTimerId = 1;
+constexpr UINT kPauseInterval = 100;  // ms
+
+// The window's font replaces the layout's in FormCreate.
+constexpr wchar_t kFontFace[] = L"ＭＳ ゴシック";
+constexpr int kFontPoints = 9;
+
+constexpr int kProgressLayoutMax = 100;
+
+}  // namespace
+
+TInstallerForm::TInstallerForm() { InstallerForm = this; }
+
+TInstallerForm::~TInstallerForm() {
+  SetStatusView(nullptr);
+  pauseTimer.SetEnabled(false);
+  if (InstallerForm == this) InstallerForm = nullptr;
+}
+
+bool TInstallerForm::Create(HWND owner) {
+  const int left = (GetSystemMetrics(SM_CXSCREEN) - kLayoutWidth) / 2;
+  const int top = (GetSystemMetrics(SM_CYSCREEN) - kLayoutHeight) / 2;
+  HICON icon = LoadIconW(ui::ModuleInstance(), MAKEINTRESOURCEW(1));
+  if (!CreateCustom(L"TInstallerForm", kExStyle, kSingleBorderStyle,
+                    ui::Bounds{left, top, kLayoutWidth, kLayoutHeight}, owner, L"InstallerForm",
+                    nullptr, icon))
+    return false;
+  CreateControls();
+  SetStatusView(this);
+  app::SetMessageFilter(&TInstallerForm::ApplicationEvents1Message);
+  FormCreate();
+  return true;
+}
+
+void TInstallerForm::CreateControls() {
+  // Layout font until FormCreate replaces it.
+  HFONT layoutFont = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+
+  contentPanel.Create(hwnd_, ui::Bounds{0, -1, 352, 152}, ui::Panel::Bevel::Lowered);
+  bmpPanel.Create(contentPanel.handle(), ui::Bounds{1, 1, 350, 150});
+  moviePanel1.Create(contentPanel.handle(), ui::Bounds{1, 1, 350, 150}, ui::Panel::Bevel::None,
+                     static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  contentPanel.SetAnchors(moviePanel1, ui::kAnchorLeft | ui::kAnchorTop | ui::kAnchorRight |
+                                           ui::kAnchorBottom);  // fills its parent
+
+  buttonPanel.Create(hwnd_, ui::Bounds{-8, 279, 350, 63}, ui::Panel::Bevel::None);
+  labCopying.Create(buttonPanel.handle(), ui::Bounds{1, 3, 419, 13}, L"");
+  labCopying.Show(false);
+  progressBar.Create(buttonPanel.handle(), ui::Bounds{1, 20, 347, 11});
+  progressBar.SetRange(0, kProgressLayoutMax);
+  progressBar.SetStep(1);
+  installBtn.Create(buttonPanel.handle(), ui::Bounds{182, 36, 80, 25}, L"&Install",
+                    kInstallButtonId);
+  doneBtn.Create(buttonPanel.handle(), ui::Bounds{268, 36, 80, 25}, L"", kDoneButtonId);
+  doneBtn.Show(false);
+  cancelBtn.Create(buttonPanel.handle(), ui::Bounds{268, 36, 80, 25}, L"Cancel", kCancelButtonId);
+  buttonPanel.SetAnchors(progressBar, ui::kAnchorLeft | ui::kAnchorTop | ui::kAnchorRight);
+  buttonPanel.SetAnchors(installBtn, ui::kAnchorTop | ui::kAnchorRight);
+  buttonPanel.SetAnchors(doneBtn, ui::kAnchorTop | ui::kAnchorRight);
+  buttonPanel.SetAnchors(cancelBtn, ui::kAnchorTop | ui::kAnchorRight);
+
+  licenseScrollBox.Create(hwnd_, ui::Bounds{-8, 150, 350, 105});
+
+  for (ui::Window* control : std::initializer_list<ui::Window*>{
+           &labCopying, &installBtn, &doneBtn, &cancelBtn, &licenseScrollBox})
+    control->SetFont(layoutFont);
+
+  pauseTimer.Attach(hwnd_, kPauseTimerId, kPauseInterval);
+}
+
+// Font, border and position as the window is meant to appear; then the start-up.
+void TInstallerForm::FormCreate() {
+  font_ = std::make_unique<ui::Font>(kFontFace, kFontPoints, SHIFTJIS_CHARSET);
+  for (ui::Window* control : std::initializer_list<ui::Window*>{
+           &labCopying, &installBtn, &doneBtn, &cancelBtn, &licenseScrollBox})
+    control->SetFont(font_->handle());
+  SetSizeable(false);
+  const ui::Bounds bounds = GetBounds();
+  SetBounds((GetSystemMetrics(SM_CXSCREEN) - bounds.width) / 2,
+            (GetSystemMetrics(SM_CYSCREEN) - bounds.height) / 2, bounds.width, bounds.height);
+  PrepareInstaller();
+}
+
+void TInstallerForm::ShowAfterCreate() {
+  if (closed_ || hwnd_ == nullptr) return;
+  ShowWindow(hwnd_, SW_SHOWNORMAL);
+  UpdateWindow(hwnd_);
+}
+
+void TInstallerForm::FormShow() {
+  if (preparingInstallWnd != nullptr) preparingInstallWnd->Show(false);
+}
+
+void TInstallerForm::SetInstallCaption(const std::wstring& name) {
+  SetText(MakeInstallCaption(name, LoadMessage));
+}
+
+// --- geometry ------------------------------------------------------------------------
+
+void TInstallerForm::SetSizeable(bool sizeable) {
+  LONG style = GetWindowLongW(hwnd_, GWL_STYLE);
+  style = sizeable ? (style | WS_THICKFRAME) : (style & ~WS_THICKFRAME);
+  SetWindowLongW(hwnd_, GWL_STYLE, style);
+  SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+void TInstallerForm::SetMinimumSize(int width, int height) {
+  minWidth_ = width;
+  minHeight_ = height;
+}
+
+void TInstallerForm::ArrangeWindow() {
+  SetWidth(layout::kArrangedWidth);  // runs FormResize
+  FitWindowHeight();
+}
+
+void TInstallerForm::FitWindowHeight() {
+  const ui::Bounds window = GetBounds();
+  const int frameHeight = window.height - ClientHeight();
+  const ui::Bounds content = contentPanel.GetBounds();
+  const int height = layout::FittedWindowHeight(
+      frameHeight, layout::Rect{content.left, content.top, content.width, content.height},
+      buttonPanel.GetBounds().height, licenseShown, licenseScrollBox.GetBounds().height);
+  SetHeight(height);
+}
+
+void TInstallerForm::FormResize() {
+  if (!buttonPanel) return;  // sizes set while the controls are being made
+  const ui::Bounds content = contentPanel.GetBounds();
+  const layout::ResizedParts parts =
+      layout::ResizeParts(ClientWidth(), ClientHeight(),
+                          layout::Rect{content.left, content.top, content.width, content.height});
+  auto apply = [](ui::Window& window, const layout::Rect& r) {
+    window.SetBounds(r.left, r.top, r.width, r.height);
+  };
+  apply(contentPanel, parts.content);
+  apply(buttonPanel, parts.buttons);
+  apply(licenseScrollBox, parts.license);
+}
+
+// --- status display -------------------------------------------------------------------
+
+void TInstallerForm::SetStatusText(const std::wstring& text) {
+  if (windowMode == kWindowModeSilent) return;
+  labCopying.Show(true);
+  labCopying.SetText(text);
+  labCopying.Repaint();
+}
+
+void TInstallerForm::StepProgressBar() {
+  if (windowMode == kWindowModeSilent) return;
+  progressBar.StepIt();
+}
+
+void TInstallerForm::RunPauseTimer() {
+  pauseTimer.SetEnabled(true);
+  while (pauseTimer.Enabled() && !app::Terminated()) app::HandleMessage();
+  pauseTimer.SetEnabled(false);
+}
+
+void TInstallerForm::pauseTimerTimer() { pauseTimer.SetEnabled(false); }
+
+void TInstallerForm::ApplicationEvents1Message(MSG& message, bool& handled) {
+  if (message.message == WM_RBUTTONDOWN) handled = true;  // SwallowRightClick
+}
+
+// --- picture --------------------------------------------------------------------------
+
+bool TInstallerForm::LoadPicture(const std::wstring& path) {
+  HBITMAP bitmap = LoadPictureFile(path);
+  bmpPanel.SetPicture(bitmap);
+  return bitmap != nullptr;
+}
+
+// --- closing --------------------------------------------------------------------------
+
+void TInstallerForm::Close() {
+  if (closed_) return;
+  bool canClose = true;
+  FormCloseQuery(canClose);
+  if (!canClose) return;
+  closed_ = true;
+  FormClose();
+  if (hwnd_ != nullptr) ShowWindow(hwnd_, SW_HIDE);
+  app::TerminateApplication();
+}
+
+// --- messages -------------------------------------------------------------------------
+
+LRESULT TInstallerForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      if (HIWORD(wParam) == BN_CLICKED) {
+        switch (LOWORD(wParam)) {
+          case kInstallButtonId: installBtnClick(); return 0;
+          case kDoneButtonId: doneBtnClick(); return 0;
+          case kCancelButtonId: cancelBtnClick(); return 0;
+          default: break;
+        }
+      }
+      break;
+    case WM_TIMER:
+      if (wParam == pauseTimer.id()) {
+        pauseTimerTimer();
+        return 0;
+      }
+      break;
+    case WM_SIZE:
+      FormResize();
+      return 0;
+    case WM_GETMINMAXINFO:
+      if (minWidth_ > 0 || minHeight_ > 0) {
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        info->ptMinTrackSize.x = minWidth_;
+        info->ptMinTrackSize.y = minHeight_;
+        return 0;
+      }
+      break;
+    case WM_SHOWWINDOW:
+      if (wParam != FALSE) FormShow();
+      break;
+    case WM_CLOSE:
+      Close();
+      return 0;
+    case WM_CTLCOLORSTATIC:
+      // The read-only licence box keeps the white of a text box.
+      if (reinterpret_cast<HWND>(lParam) == licenseScrollBox.handle()) {
+        HDC dc = reinterpret_cast<HDC>(wParam);
+        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+        SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+        return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+      }
+      break;
+    default:
+      break;
+  }
+  return Default(message, wParam, lParam);
+}

@@ -1,0 +1,107 @@
+// The installer window: the presentation (movie or picture), the licence text,
+// the status line, the progress bar and the buttons. Its creation runs the
+// whole start-up (PrepareInstaller); its buttons run the installation, cancel
+// it and end the program.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/StatusDisplay.h"
+#include "app/Window.h"
+#include "app/WindowControls.h"
+#include "system/ResultCodes.h"
+
+class TInstallerForm : public ui::CustomWindow, public StatusView {
+ public:
+  TInstallerForm();
+  ~TInstallerForm() override;
+
+  // Creates the window with its stored layout and runs FormCreate (the start-up).
+  // The window is shown afterwards by Show(), unless the start-up closed it.
+  bool Create(HWND owner);
+  // Shows the window after creation (runs FormShow).
+  void ShowAfterCreate();
+  // Closes the window: FormCloseQuery, then FormClose and the end of the application.
+  void Close();
+  bool Closed() const { return closed_; }
+  bool StartupRunning() const { return startupRunning_; }
+
+  // --- start-up ---------------------------------------------------------------
+  void FormCreate();
+  void PrepareInstaller();
+  void SetInstallCaption(const std::wstring& name);
+  void FormShow();
+
+  // --- window geometry -------------------------------------------------------------
+  void ArrangeWindow();
+  void FitWindowHeight();
+  void FormResize();
+
+  // --- installation --------------------------------------------------------------
+  void installBtnClick();
+  rc::Result RunInstallation();
+  void ShowInstallingState();
+  void setupFormForInstallationComplete(rc::Result result);
+  void ResetAfterCancel();
+  void AskOpenDisplayProperties();
+  rc::Result InstallWithoutWindow();
+  void RunSilent();
+
+  // --- finish ---------------------------------------------------------------------------
+  void cancelBtnClick();
+  void doneBtnClick();
+  void FormCloseQuery(bool& canClose);
+  void FormClose();
+
+  // --- status display (StatusView) ---------------------------------------------------
+  void SetStatusText(const std::wstring& text) override;
+  void StepProgressBar() override;
+  void RunPauseTimer() override;
+  void pauseTimerTimer();
+
+  // The application-wide message filter: no window of the installer reacts to a right click.
+  static void ApplicationEvents1Message(MSG& message, bool& handled);
+
+  // Shows a picture file in bmpPanel (".BMP" Windows bitmap, ".jpg" JPEG).
+  // False, and an empty picture, when the file cannot be loaded.
+  bool LoadPicture(const std::wstring& path);
+
+  // Controls, named as in the stored layout.
+  ui::Panel contentPanel;
+  ui::ImageBox bmpPanel;
+  ui::Panel moviePanel1;  // parent of the Flash control
+  ui::Panel buttonPanel;
+  ui::Label labCopying;
+  ui::ProgressBar progressBar;
+  ui::Button installBtn;
+  ui::Button doneBtn;
+  ui::Button cancelBtn;
+  ui::MemoBox licenseScrollBox;
+  ui::Timer pauseTimer;
+
+ protected:
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  void CreateControls();
+  void SetSizeable(bool sizeable);
+  void SetMinimumSize(int width, int height);
+  rc::Result LoadLicenseText(const std::wstring& path);
+
+  std::unique_ptr<ui::Font> font_;
+  int minWidth_ = 0;
+  int minHeight_ = 0;
+  bool closed_ = false;
+  bool startupRunning_ = false;
+  // Something of this installation has been written to the target (the target was prepared).
+  bool targetTouched_ = false;
+};
+
+// The one installer window of the process (nullptr when there is none).
+extern TInstallerForm* InstallerForm;
+
+// Control ids of the buttons.
+constexpr int kInstallButtonId = 1001;
+constexpr int kDoneButtonId = 1002;
+constexpr int kCancelButtonId = 1003;

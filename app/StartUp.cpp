@@ -1,0 +1,224 @@
+// The start-up of the installer window: copies the installer into its work folder,
+// reads the package, extracts what the first screen needs, checks the Flash Player
+// and lays out the window. Ends in one of four ways: ready, failed (damaged-installer
+// message), installed without the window, or silently installed.
+#include <exception>
+#include <vector>
+
+#include "app/Application.h"
+#include "app/InstallerForm.h"
+#include "app/InstallerState.h"
+#include "app/OutcomeText.h"
+#include "app/PendingParts.h"
+#include "app/PreparingWindow.h"
+#include "app/RaisedFailure.h"
+#include "app/WindowLayout.h"
+#include "messages/MessageBox.h"
+#include "messages/Messages.h"
+#include "payload/PayloadExtraction.h"
+#include "payload/PayloadTable.h"
+#include "system/Cp932.h"
+#include "system/InstallerError.h"
+#include "system/LMV_FileUtils.h"
+
+namespace {
+
+constexpr int kStartupProgressMax = 10;
+constexpr int kPromptAttemptsAtExit = 1000;
+constexpr std::uint64_t kMaxLicenseBytes = 16u * 1024 * 1024;
+
+std::wstring RunningProgramPath() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length =
+        GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return std::wstring();
+    if (length < buffer.size()) return std::wstring(buffer.data(), length);
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+// WorkFolder + the (code page 932) name of a slot.
+std::wstring WorkFileOfSlot(int slot) {
+  const payload::PayloadRecord* record = Payload.Slot(slot);
+  return WorkFolder + (record != nullptr ? text::FromCp932(record->Name()) : std::wstring());
+}
+
+}  // namespace
+
+// The licence text: code page 932 bytes, shown as the lines of the licence box.
+rc::Result TInstallerForm::LoadLicenseText(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return static_cast<rc::Result>(GetLastError());
+  LARGE_INTEGER size{};
+  std::string bytes;
+  rc::Result result = 0;
+  if (!GetFileSizeEx(file, &size)) {
+    result = static_cast<rc::Result>(GetLastError());
+  } else {
+    // A licence beyond any sensible length is shown cut, never read whole into memory.
+    bytes.resize(static_cast<size_t>(
+        std::min<std::uint64_t>(static_cast<std::uint64_t>(size.QuadPart), kMaxLicenseBytes)));
+    DWORD read = 0;
+    if (!bytes.empty() &&
+        !ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
+      result = static_cast<rc::Result>(GetLastError());
+    bytes.resize(read);
+  }
+  CloseHandle(file);
+  if (result == 0) licenseScrollBox.SetLines(text::FromCp932(bytes));
+  return result;
+}
+
+void TInstallerForm::PrepareInstaller() {
+  startupRunning_ = true;
+  // 1. Hourglass while preparing.
+  const HCURSOR rememberedCursor = ui::ScreenCursor();
+  ui::SetScreenCursor(LoadCursorW(nullptr, IDC_WAIT));
+  app::ProcessMessages();
+
+  // 2. State of a new run.
+  licenseShown = false;
+  documentShipped = false;
+  restartNeeded = false;
+  flashSetupNeeded = false;
+  flashOcxLocked = false;
+  flashSetupDone = false;
+  flashPromptClosed = false;
+  installing = false;
+  cancelRequested = false;
+
+  rc::Result result = 0;
+  bool silent = false;
+  bool installedWithoutWindow = false;
+  try {
+    // 3.
+    result = InitInstallFolders(RunningProgramPath());
+    // 4.-6.
+    if (result == 0) {
+      SetPackagePaths();
+      result = CopyPackageToWork();
+    }
+    if (result == 0) result = ReadPayloadTable();
+    const std::uint8_t contentKind = Payload.header.contentKind;
+    // 7.
+    if (result == 0 && contentKind != payload::kContentSilent && preparingInstallWnd != nullptr)
+      preparingInstallWnd->WaitHalfSecond();
+    // 8.
+    if (result == 0) {
+      result = SetSaverPaths();
+      windowMode = contentKind;
+    }
+    // 9.
+    if (result == 0) {
+      documentShipped = Payload.header.hasDocument != 0;
+      if (documentShipped) result = ExtractDocument();
+    }
+    // 10.-11.
+    if (result == 0) result = ExtractFlashSetup();
+    if (result == 0) checkFlashPlayer();
+    // 12.
+    if (result == 0) {
+      silent = contentKind == payload::kContentSilent;
+      if (!silent) {
+        SetInstallCaption(ScreenSaverName);
+        app::SetApplicationTitle(Text());
+      }
+    }
+    // 13. The licence area and the buttons.
+    if (result == 0 && !silent) {
+      licenseShown = Payload.header.showLicense != 0;
+      if (licenseShown) {
+        result = ExtractLicense();
+        if (result == 0) {
+          LoadLicenseText(WorkFileOfSlot(payload::kSlotLicense));
+          licenseScrollBox.Show(true);
+          SetSizeable(true);
+          SetMinimumSize(layout::kMinWidthWithLicense, layout::kMinHeightWithLicense);
+          licenseScrollBox.SetHeight(layout::kLicenseMinHeight);
+          installBtn.SetWidth(layout::kInstallWidthLicense);
+          installBtn.SetText(LoadMessage(msg::sAcceptInstallCaption));
+          cancelBtn.Show(true);
+        }
+      } else {
+        installBtn.SetWidth(layout::kInstallWidthPlain);
+        installBtn.SetText(LoadMessage(msg::sInstallWord));
+        licenseScrollBox.Show(false);
+      }
+      installBtn.SetLeft(
+          layout::InstallButtonLeft(cancelBtn.GetBounds().left, installBtn.GetBounds().width));
+      buttonPanel.SetAnchors(installBtn, ui::kAnchorTop | ui::kAnchorRight);
+      cancelBtn.SetText(LoadMessage(msg::sCancelCaption));
+      doneBtn.SetText(LoadMessage(msg::sCloseCaption));
+    }
+    // 14.
+    if (result == 0 && !silent) result = ExtractDisplayContent();
+    // 15. The presentation.
+    if (result == 0 && !silent) {
+      const std::wstring contentPath = WorkFileOfSlot(payload::kSlotPresentation);
+      switch (windowMode) {
+        case payload::kContentBitmap:
+        case payload::kContentJpeg:
+          moviePanel1.Show(false);
+          if (!LoadPicture(contentPath)) ShowErrorBox(L"CorruptFile: ");
+          bmpPanel.Show(true);
+          bmpPanel.BringToFront();
+          break;
+        case payload::kContentMovie:
+        case payload::kContentMovieAlt:
+          result = loadSWF(contentPath);
+          if (result == 0) {
+            app::BringApplicationToFront();
+            app::ProcessMessages();
+            if (app::ApplicationActive()) focusMovie();
+          } else {
+            result = InstallWithoutWindow();
+            installedWithoutWindow = true;
+            app::ProcessMessages();
+          }
+          break;
+        default:
+          break;  // the empty white movie panel
+      }
+    }
+    // 16.
+    if (result == 0 && !silent && !installedWithoutWindow) {
+      if (preparingInstallWnd != nullptr) preparingInstallWnd->ParkOffScreen();
+      progressBar.SetMaximum(kStartupProgressMax);
+      if (IsIconic(hwnd_) || IsZoomed(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);  // normal state
+      ArrangeWindow();
+    }
+    // 17.
+    if (result == 0 && silent) RunSilent();
+  } catch (const std::exception& failure) {
+    // A step that raised instead of returning: the start-up fails like any other failure.
+    result = CodeOfRaisedFailure(failure);
+  } catch (...) {
+    result = rc::kInstallerBroken;
+  }
+
+  // 18.
+  ui::SetScreenCursor(rememberedCursor);
+  startupRunning_ = false;
+  // 19.
+  if (result != 0 && result != rc::kUserDeclined)
+    ShowErrorBox(ComposeDamagedInstallerText(result, LoadMessage));
+  // 20.
+  if (result != 0) {
+    if (restartNeeded) closeFlashSetupPrompt(kPromptAttemptsAtExit);
+    Close();
+  } else if (installedWithoutWindow) {
+    if (restartNeeded)
+      askRestartAfterFlashSetup();
+    else
+      AskOpenDisplayProperties();
+    Close();
+  } else if (silent) {
+    if (restartNeeded)
+      askRestartAfterFlashSetup();
+    else
+      OpenDisplayProperties();
+    Close();
+  }
+}
