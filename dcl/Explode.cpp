@@ -80,10 +80,6 @@ struct ExplodeState {
   DclReadFn read;
   DclWriteFn write;
   void* param;
-  const std::uint8_t* inNext;  // unread input bytes: [inNext, inEnd)
-  const std::uint8_t* inEnd;
-  std::uint64_t bitBuf;        // unread bits, next bit lowest
-  int bitCount;                // may go negative past the end of the input
   bool inputEnded;
   bool aborted;
   std::uint8_t inBuf[kInputSize];
@@ -94,52 +90,17 @@ constexpr std::size_t kAlign = alignof(ExplodeState);
 static_assert(sizeof(ExplodeState) + kAlign - 1 <= dcl::kExplodeWorkSize,
               "explode state must fit the caller's work area");
 
-// Asks the caller for more input; false when it has none.
-bool ReadMore(ExplodeState& s) {
-  if (s.inputEnded) return false;
+// Asks the caller for more input into inBuf; returns the byte count, 0 at the end.
+unsigned ReadMore(ExplodeState& s) {
+  if (s.inputEnded) return 0;
   unsigned size = kInputSize;
   unsigned got = s.read(reinterpret_cast<char*>(s.inBuf), &size, s.param);
   if (got > kInputSize) {  // the callback claims more than the buffer holds
     s.aborted = true;
     got = 0;
   }
-  if (got == 0) {
-    s.inputEnded = true;
-    return false;
-  }
-  s.inNext = s.inBuf;
-  s.inEnd = s.inBuf + got;
-  return true;
-}
-
-// Tops the bit buffer up to at least kMaxItemBits bits while input lasts.
-inline void Refill(ExplodeState& s) {
-  if (s.bitCount >= static_cast<int>(kMaxItemBits)) return;
-  if (s.inEnd - s.inNext >= 8) {
-    // Fast path: one unaligned load supplies whole bytes up to 56+ bits.
-    std::uint64_t word;
-    std::memcpy(&word, s.inNext, 8);
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    word = __builtin_bswap64(word);
-#endif
-    s.bitBuf |= word << s.bitCount;
-    s.inNext += (63 - s.bitCount) >> 3;
-    s.bitCount |= 56;
-    return;
-  }
-  while (s.bitCount <= 56) {
-    if (s.inNext == s.inEnd && !ReadMore(s)) return;
-    s.bitBuf |= static_cast<std::uint64_t>(*s.inNext++) << s.bitCount;
-    s.bitCount += 8;
-  }
-}
-
-inline unsigned Peek(const ExplodeState& s, unsigned n) {
-  return static_cast<unsigned>(s.bitBuf) & ((1u << n) - 1);
-}
-inline void Drop(ExplodeState& s, unsigned n) {
-  s.bitBuf >>= n;
-  s.bitCount -= static_cast<int>(n);
+  if (got == 0) s.inputEnded = true;
+  return got;
 }
 
 // Hands [from, to) to the write callback.
@@ -152,10 +113,10 @@ inline void Emit(ExplodeState& s, std::uint8_t* from, std::uint8_t* to) {
 // destination (distance < length repeats the last `distance` bytes).
 inline std::uint8_t* CopyMatch(std::uint8_t* out, unsigned distance, unsigned length) {
   const std::uint8_t* from = out - distance;
+  std::uint8_t* const end = out + length;
   if (distance >= 8) {
     // Each 8-byte step reads only bytes already final; it may write up to
     // 7 bytes past the copy into the window's slack, overwritten later.
-    std::uint8_t* end = out + length;
     do {
       std::memcpy(out, from, 8);
       out += 8;
@@ -165,20 +126,60 @@ inline std::uint8_t* CopyMatch(std::uint8_t* out, unsigned distance, unsigned le
   }
   if (distance == 1) {
     std::memset(out, *from, length);
-    return out + length;
+    return end;
   }
-  for (unsigned i = 0; i < length; ++i) out[i] = from[i];
-  return out + length;
+  while (out < end) *out++ = *from++;
+  return end;
 }
 
+// The decoder. The bit reader lives in local variables so that the compiler
+// keeps it in registers: stores into the window could alias anything reached
+// through the state.
 unsigned Run(ExplodeState& s) {
+  std::uint64_t bitBuf = 0;  // unread bits, next bit lowest
+  int bitCount = 0;          // may go negative past the end of the input
+  const std::uint8_t* inNext = s.inBuf;
+  const std::uint8_t* inEnd = s.inBuf;
+
+  // Tops the bit buffer up to at least kMaxItemBits bits while input lasts.
+  auto refill = [&]() {
+    if (bitCount >= static_cast<int>(kMaxItemBits)) return;
+    if (inEnd - inNext >= 8) {
+      // Fast path: one unaligned load supplies whole bytes up to 56+ bits.
+      std::uint64_t word;
+      std::memcpy(&word, inNext, 8);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+      word = __builtin_bswap64(word);
+#endif
+      bitBuf |= word << bitCount;
+      inNext += (63 - bitCount) >> 3;
+      bitCount |= 56;
+      return;
+    }
+    while (bitCount <= 56) {
+      if (inNext == inEnd) {
+        const unsigned got = ReadMore(s);
+        if (got == 0) return;
+        inNext = s.inBuf;
+        inEnd = s.inBuf + got;
+      }
+      bitBuf |= static_cast<std::uint64_t>(*inNext++) << bitCount;
+      bitCount += 8;
+    }
+  };
+  auto peek = [&](unsigned n) { return static_cast<unsigned>(bitBuf) & ((1u << n) - 1); };
+  auto drop = [&](unsigned n) {
+    bitBuf >>= n;
+    bitCount -= static_cast<int>(n);
+  };
+
   // Header: literal mode and dictionary code, one byte each.
-  Refill(s);
-  if (s.bitCount < 16) return rc::kDclBadData;
-  const unsigned mode = Peek(s, 8);
-  Drop(s, 8);
-  const unsigned dictBits = Peek(s, 8);
-  Drop(s, 8);
+  refill();
+  if (bitCount < 16) return rc::kDclBadData;
+  const unsigned mode = peek(8);
+  drop(8);
+  const unsigned dictBits = peek(8);
+  drop(8);
   if (mode > dcl::kAscii || dictBits < kMinDictBits || dictBits > kMaxDictBits)
     return rc::kDclBadData;
   const bool ascii = mode == dcl::kAscii;
@@ -195,42 +196,42 @@ unsigned Run(ExplodeState& s) {
       out = window + kHistory;
       flushed = out;
     }
-    Refill(s);
+    refill();
 
-    if ((s.bitBuf & 1) == 0) {  // literal
+    if ((bitBuf & 1) == 0) {  // literal
       unsigned byte;
       if (ascii) {
-        const SymbolEntry e = kTables.literal[(s.bitBuf >> 1) & ((1u << kLiteralMaxBits) - 1)];
+        const SymbolEntry e = kTables.literal[(bitBuf >> 1) & ((1u << kLiteralMaxBits) - 1)];
         byte = e.symbol;
-        Drop(s, 1 + e.bits);
+        drop(1 + e.bits);
       } else {
-        byte = (s.bitBuf >> 1) & 0xFF;
-        Drop(s, 9);
+        byte = (bitBuf >> 1) & 0xFF;
+        drop(9);
       }
-      if (s.bitCount < 0) return rc::kDclBadData;
+      if (bitCount < 0) return rc::kDclBadData;
       *out++ = static_cast<std::uint8_t>(byte);
       continue;
     }
 
     // Copy: length code and its extra bits.
-    Drop(s, 1);
-    const LengthEntry le = kTables.length[Peek(s, kLengthMaxBits)];
-    Drop(s, le.codeBits);
-    const unsigned length = le.base + Peek(s, le.extraBits);
-    Drop(s, le.extraBits);
+    drop(1);
+    const LengthEntry le = kTables.length[peek(kLengthMaxBits)];
+    drop(le.codeBits);
+    const unsigned length = le.base + peek(le.extraBits);
+    drop(le.extraBits);
     if (length == kEndOfStream) {
-      if (s.bitCount < 0) return rc::kDclBadData;
+      if (bitCount < 0) return rc::kDclBadData;
       Emit(s, flushed, out);
       return rc::kDclOk;
     }
 
     // Distance code (high bits of distance - 1), then the raw low bits.
-    const SymbolEntry de = kTables.distance[Peek(s, kDistanceMaxBits)];
-    Drop(s, de.bits);
+    const SymbolEntry de = kTables.distance[peek(kDistanceMaxBits)];
+    drop(de.bits);
     const unsigned lowBits = length == 2 ? 2 : dictBits;
-    const unsigned distance = ((static_cast<unsigned>(de.symbol) << lowBits) | Peek(s, lowBits)) + 1;
-    Drop(s, lowBits);
-    if (s.bitCount < 0) return rc::kDclBadData;
+    const unsigned distance = ((static_cast<unsigned>(de.symbol) << lowBits) | peek(lowBits)) + 1;
+    drop(lowBits);
+    if (bitCount < 0) return rc::kDclBadData;
     if (distance > static_cast<unsigned>(out - window)) return rc::kDclBadData;
     out = CopyMatch(out, distance, length);
   }
@@ -248,9 +249,6 @@ extern "C" unsigned DCL_CALL dcl_explode(DclReadFn read_buf, DclWriteFn write_bu
   s.read = read_buf;
   s.write = write_buf;
   s.param = param;
-  s.inNext = s.inEnd = s.inBuf;
-  s.bitBuf = 0;
-  s.bitCount = 0;
   s.inputEnded = false;
   s.aborted = false;
   const unsigned result = Run(s);

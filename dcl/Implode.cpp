@@ -75,9 +75,12 @@ constexpr unsigned kOutputSize = 2048;  // bytes handed to write_buf at a time
 // Search effort: the chain is walked at most kMaxChain steps, a match of
 // kNiceLength bytes ends the search, and a held match of kLazyLimit bytes or
 // more is taken without looking at the next position.
-constexpr unsigned kMaxChain = 48;
-constexpr unsigned kNiceLength = 258;
-constexpr unsigned kLazyLimit = 128;
+constexpr unsigned kMaxChain = 24;
+constexpr unsigned kNiceLength = 128;
+constexpr unsigned kLazyLimit = 32;
+// When the held match is already this long, the next position gets a quarter
+// of the search effort: a longer match there is unlikely to be worth much.
+constexpr unsigned kGoodLength = 8;
 
 struct ImplodeState {
   DclReadFn read;
@@ -237,7 +240,7 @@ struct Match {
 };
 
 // Finds the longest copy for pos (closest on ties), then enters pos.
-Match FindMatch(ImplodeState& s, unsigned pos) {
+Match FindMatch(ImplodeState& s, unsigned pos, unsigned heldLength) {
   Match best;
   const unsigned maxLen = std::min(kMaxMatch, s.filled - pos);
   if (maxLen < kMinMatch) {
@@ -248,7 +251,7 @@ Match FindMatch(ImplodeState& s, unsigned pos) {
   unsigned bestLen = 2;  // a chain hit must beat this to count
   if (maxLen >= 3) {
     unsigned link = s.head3[Hash3(here)];
-    unsigned chain = kMaxChain;
+    unsigned chain = heldLength >= kGoodLength ? kMaxChain / 4 : kMaxChain;
     const std::uint32_t first3 = Load32(here) & 0xFFFFFF;
     while (link != 0 && chain-- != 0) {
       const unsigned cand = link - 1;
@@ -331,7 +334,7 @@ void Run(ImplodeState& s) {
         held = Match{};
         continue;
       }
-      const Match here = FindMatch(s, pos);
+      const Match here = FindMatch(s, pos, held.length);
       if (held.length != 0) {
         if (here.length > held.length &&
             Saving(s, pos, here.length, here.distance) >
