@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include "messages/MessageBox.h"
+
 std::wstring WindowsFolder;
 std::wstring SystemFolder;
 std::wstring InstallerFolder;
@@ -14,6 +16,8 @@ namespace {
 
 constexpr int kWorkFolderNumbers = 1000;       // work-folder numbers tried: 1 to 1000
 constexpr UINT kSystemDirBuffer = 301;         // first buffer for GetSystemDirectory
+const wchar_t kSaverExtension[] = L".scr";
+const wchar_t kDataFolderSuffix[] = L" dir\\";
 
 // Appends a backslash unless the text already ends with one. An empty text
 // stays empty: it names no folder, and "\" would mean the drive's root.
@@ -213,4 +217,58 @@ void GetFileVersionNumbers(const std::wstring& path, int& first, int& third) {
   }
   first = static_cast<int>(HIWORD(fixed->dwFileVersionMS));
   third = static_cast<int>(HIWORD(fixed->dwFileVersionLS));
+}
+
+// --- the screen saver's place in a folder -------------------------------------
+
+namespace {
+
+// The name becomes a file name and a folder name: no separators, no drive, no
+// "." or "..", so that nothing outside `folder` is ever touched.
+bool IsPlainSaverName(const std::wstring& name) {
+  if (name.empty() || name == L"." || name == L"..") return false;
+  return name.find_first_of(L"\\/:") == std::wstring::npos;
+}
+
+}  // namespace
+
+bool SaverExists(const std::wstring& folder, const std::wstring& name) {
+  return FileExists(folder + name + kSaverExtension) || FolderExists(folder + name + kDataFolderSuffix);
+}
+
+rc::Result RemoveSaverFiles(const std::wstring& folder, const std::wstring& name) {
+  rc::Result result = rc::kOk;
+  const std::wstring program = folder + name + kSaverExtension;
+  const std::wstring data = folder + name + kDataFolderSuffix;
+  if (FileExists(program)) result = DeleteFileForced(program);
+  // A program that stays is not hidden by a data folder that went.
+  if (FolderExists(data)) {
+    rc::Result folderResult = DeleteFolderTree(data);
+    if (result == rc::kOk) result = folderResult;
+  }
+  return result;
+}
+
+rc::Result CreateSaverDataFolder(const std::wstring& folder, const std::wstring& name) {
+  const std::wstring data = folder + name + kDataFolderSuffix;
+  if (FolderExists(data) || CreateDirectoryW(data.c_str(), nullptr)) return rc::kOk;
+  DWORD error = GetLastError();
+  if (error == ERROR_ALREADY_EXISTS) return rc::kOk;
+  return static_cast<rc::Result>(error);
+}
+
+rc::Result PrepareSaverTarget(const std::wstring& folder, const std::wstring& name, bool ask,
+                              const std::wstring& question) {
+  if (!IsPlainSaverName(name)) return rc::kUnsafeSaverName;
+  const bool here = SaverExists(folder, name);
+  const bool old = !WindowsFolder.empty() && SaverExists(WindowsFolder, name);
+  if ((here || old) && ask) {
+    BoxAnswer answer = ShowMessageBox(BoxKind::Confirmation, name + question, BoxButtons::OkCancel);
+    if (answer != BoxAnswer::Ok) return rc::kUserDeclined;
+  }
+  // A copy that cannot be removed does not stop the step: writing the new
+  // program later reports it.
+  if (old) RemoveSaverFiles(WindowsFolder, name);
+  if (here) RemoveSaverFiles(folder, name);
+  return CreateSaverDataFolder(folder, name);
 }

@@ -61,3 +61,27 @@ rc::Result DeleteFolderTree(const std::wstring& folder);
 // The first and third parts of the file version a.b.c.d in the file's version
 // resource. Without version information both outputs keep their values.
 void GetFileVersionNumbers(const std::wstring& path, int& first, int& third);
+
+// --- the screen saver's place in a folder -------------------------------------
+// An installed screen saver `name` in `folder` is the program folder + name +
+// ".scr" and its data folder folder + name + " dir\".
+
+// True when the program file or the data folder exists.
+bool SaverExists(const std::wstring& folder, const std::wstring& name);
+
+// Deletes the program file (DeleteFileForced) and the data folder
+// (DeleteFolderTree); the first failure of the two, 0 when both went or
+// neither existed.
+rc::Result RemoveSaverFiles(const std::wstring& folder, const std::wstring& name);
+
+// Creates the data folder (one level). 0 when it exists or was created
+// (ERROR_ALREADY_EXISTS included), else the Windows error code.
+rc::Result CreateSaverDataFolder(const std::wstring& folder, const std::wstring& name);
+
+// Looks for earlier copies in `folder` and in WindowsFolder. When there is one
+// and `ask` is set, asks name + question with OK/キャンセル; anything but OK gives
+// rc::kUserDeclined and changes nothing. Otherwise removes the copies (a copy
+// that stays does not stop the step) and creates the data folder in `folder`.
+// A name that is not a plain file name gives rc::kUnsafeSaverName.
+rc::Result PrepareSaverTarget(const std::wstring& folder, const std::wstring& name, bool ask,
+                              const std::wstring& question);

@@ -59,6 +59,7 @@ constexpr Result kPlayerTooOld = -410;          // the movie needs a newer playe
 
 // --- uninstall entry -----------------------------------------------------
 constexpr Result kUninstallValueMissing = -2202; // a value of the uninstall entry is missing
+constexpr Result kUninstallWriteFailed = -2201;  // the uninstall entry could not be written under a root
 
 // --- implode/explode library: its own return codes (the 1.11 call contract) ---
 constexpr Result kDclOk = 0;                    // implode/explode finished
