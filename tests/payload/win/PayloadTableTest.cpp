@@ -3,6 +3,7 @@
 #include "ExtractionFixture.h"
 #include "messages/Messages.h"
 #include "payload/FileStream.h"
+#include "payload/ImageLayout.h"
 
 namespace lvtest {
 namespace {
@@ -36,6 +37,28 @@ TEST_F(PayloadTableTest, PackageAtAnyOffsetIsFoundThroughPayloadOffset) {
   PayloadOffset = kImageSize + 100;
   EXPECT_EQ(ReadPayloadTable(), rc::kOk);
   EXPECT_EQ(ReadAll(work_ + L"impborl.dll"), BytesOf("no library here"));
+}
+
+// The field the packaging tool patches in the file is the variable the
+// installer reads in memory.
+TEST(PayloadOffsetField, IsTheSectionThePackagingToolFinds) {
+  wchar_t path[MAX_PATH + 1] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  const Bytes image = ReadAll(path);
+  std::size_t fieldOffset = 0;
+  ASSERT_EQ(payload::FindPayloadOffsetField(image.data(), image.size(), fieldOffset), rc::kOk);
+
+  const auto* base = reinterpret_cast<const std::uint8_t*>(GetModuleHandleW(nullptr));
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+  const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+  const IMAGE_SECTION_HEADER* field = nullptr;
+  for (int i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section)
+    if (std::string(reinterpret_cast<const char*>(section->Name), 7) == ".lvpoff") field = section;
+  ASSERT_NE(field, nullptr);
+  EXPECT_EQ(field->PointerToRawData, fieldOffset);
+  EXPECT_EQ(base + field->VirtualAddress,
+            reinterpret_cast<const std::uint8_t*>(const_cast<std::uint32_t*>(&PayloadOffset)));
 }
 
 TEST_F(PayloadTableTest, CopyShorterThanTheTableFailsWithMinus31AndItsBox) {
