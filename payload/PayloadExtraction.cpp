@@ -113,6 +113,8 @@ rc::Result CopyToDataFolder(int slot) {
   const payload::PayloadRecord* record = Payload.Slot(slot);
   const std::string name = record->Name();
   if (!payload::IsPlainFileName(name)) return rc::kUnsafeRecordName;
+  // Without its folders a name alone would name a file in the current directory.
+  if (WorkFolder.empty() || SaverDataFolder.empty()) return rc::kBadDestination;
   const std::wstring wideName = text::FromCp932(name);
   const std::wstring source = WorkFolder + wideName;
   if (!FileExists(source)) return rc::kFileMissing;
