@@ -1,0 +1,31 @@
+// lvpack build MANIFEST -o SETUP.exe [--image IMAGE]
+#include <iostream>
+#include <string>
+
+#include "tools/lvpack/Builder.h"
+#include "tools/lvpack/Commands.h"
+#include "tools/lvpack/Manifest.h"
+
+namespace lvpack::cli {
+
+void RegisterBuildCommand(CLI::App& app, Outcome& outcome) {
+  CLI::App* cmd = app.add_subcommand("build", "Assemble an installer from a manifest");
+  auto manifest = std::make_shared<std::string>();
+  auto output = std::make_shared<std::string>();
+  auto image = std::make_shared<std::string>();
+  cmd->add_option("MANIFEST", *manifest, "JSON manifest; its paths are relative to it")->required();
+  cmd->add_option("-o,--output", *output, "installer to write (replaced atomically)")->required();
+  cmd->add_option("--image", *image, "installer image (overrides the manifest's \"image\")");
+  cmd->callback([&outcome, manifest, output, image] {
+    const PackageSpec spec = LoadManifest(PathFromUtf8(*manifest));
+    BuildOptions options;
+    if (!image->empty()) options.image = PathFromUtf8(*image);
+    options.progress = ShowProgress;
+    const Bytes installer = BuildInstaller(spec, options);
+    WriteFileAtomic(PathFromUtf8(*output), installer);
+    std::cout << "wrote " << *output << " (" << installer.size() << " bytes)\n";
+    outcome.exitCode = kExitOk;
+  });
+}
+
+}  // namespace lvpack::cli
