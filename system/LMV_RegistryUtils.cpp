@@ -59,6 +59,8 @@ bool IsPlainName(const std::wstring& name) {
 
 }  // namespace
 
+long DeleteRegistryKeyTree(HKEY root, const std::wstring& path) { return DeleteKeyTree(root, path); }
+
 std::wstring UninstallKeyPath(const std::wstring& name) { return kUninstallRoot + name; }
 
 std::wstring UninstallCommand(const std::wstring& name) {

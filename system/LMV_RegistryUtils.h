@@ -30,6 +30,10 @@ rc::Result RegisterUninstallEntry(const std::wstring& name);
 // deleted (missing included) gives rc::kUninstallValueMissing and the key stays.
 rc::Result DeleteUninstallEntry(const std::wstring& name, HKEY root);
 
+// Deletes `path` below `root` with all its subkeys, deepest first. A Windows
+// error code (ERROR_FILE_NOT_FOUND when there is no such key) or 0.
+long DeleteRegistryKeyTree(HKEY root, const std::wstring& path);
+
 // Under HKEY_LOCAL_MACHINE, and only when that fails under HKEY_CURRENT_USER;
 // the result of the last attempt.
 rc::Result UnregisterUninstallEntry(const std::wstring& name);
