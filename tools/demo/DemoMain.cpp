@@ -1,0 +1,82 @@
+// lvdemo: runs a demo installer the way its user would and photographs each screen.
+//   lvdemo INSTALLER FOLDER
+// Waits for the preparing window and the installer window, presses Install,
+// answers the display-properties question with "はい", closes the display
+// properties when they open, and waits for the installer to end. Screenshots
+// (BMP) land in FOLDER. Exit code: the installer's, or 10+ when a step did not happen.
+#include <cstdio>
+#include <string>
+
+#include "tests/helper/Probe.h"
+
+namespace {
+
+constexpr DWORD kStartupTimeoutMs = 60000;  // includes the quiet player setup
+constexpr DWORD kInstallTimeoutMs = 60000;
+constexpr int kDisplayPropertiesCancelId = 2;
+
+enum DemoFailure {
+  kNoStart = 10,
+  kNoInstallerWindow,
+  kNoInstallButton,
+  kNoQuestion,
+  kNoEnd,
+};
+
+void Say(const char* text) {
+  std::printf("lvdemo: %s\n", text);
+  std::fflush(stdout);
+}
+
+int Run(const std::wstring& installer, const std::wstring& folder) {
+  probe::Process process;
+  if (!process.Start(installer)) return kNoStart;
+  if (probe::WaitForWindow(process.id(), L"TpreparingInstallWnd", L"", true, 10000) != nullptr) {
+    probe::SaveScreenshot(folder + L"\\1-preparing.bmp");
+    Say("preparing window shown");
+  }
+  HWND form = probe::WaitForWindow(process.id(), L"TInstallerForm", L"", true, kStartupTimeoutMs);
+  if (form == nullptr) return kNoInstallerWindow;
+  probe::Pause(800);  // let the movie paint
+  probe::SaveScreenshot(folder + L"\\2-installer.bmp");
+  std::printf("lvdemo: installer window \"%ls\"\n", probe::TextOf(form).c_str());
+
+  HWND install = probe::FindDescendant(form, L"Button", L"インストール");
+  if (install == nullptr) install = probe::FindDescendant(form, L"Button", L"了承/インストール");
+  if (install == nullptr) return kNoInstallButton;
+  probe::Click(install);
+  Say("Install pressed");
+
+  HWND question = probe::WaitForBox(process.id(), L"確認", kInstallTimeoutMs);
+  if (question == nullptr) return kNoQuestion;
+  probe::SaveScreenshot(folder + L"\\3-complete-question.bmp");
+  std::printf("lvdemo: question \"%ls\"\n", probe::BoxText(question).c_str());
+  probe::AnswerBox(question, L"はい");
+
+  // The display properties (our stand-in applet) open in their own process.
+  HWND display = nullptr;
+  for (int i = 0; i < 100 && display == nullptr; ++i) {
+    display = FindWindowW(nullptr, L"画面のプロパティ");
+    if (display == nullptr) probe::Pause(100);
+  }
+  if (display != nullptr) {
+    probe::Pause(500);
+    probe::SaveScreenshot(folder + L"\\4-display-properties.bmp");
+    Say("display properties opened");
+    SendDlgItemMessageW(display, kDisplayPropertiesCancelId, BM_CLICK, 0, 0);
+  }
+  DWORD exitCode = 0;
+  if (!process.WaitExit(exitCode, kInstallTimeoutMs)) return kNoEnd;
+  std::printf("lvdemo: installer ended with exit code %lu\n", exitCode);
+  return static_cast<int>(exitCode);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: lvdemo INSTALLER FOLDER\n");
+    return 2;
+  }
+  return Run(argv[1], argv[2]);
+}
