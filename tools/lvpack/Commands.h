@@ -24,5 +24,7 @@ void RegisterBuildCommand(CLI::App& app, Outcome& outcome);
 void RegisterListCommand(CLI::App& app, Outcome& outcome);
 void RegisterExtractCommand(CLI::App& app, Outcome& outcome);
 void RegisterVerifyCommand(CLI::App& app, Outcome& outcome);
+// implode and explode of raw streams (cmd_codec.cpp).
+void RegisterCodecCommands(CLI::App& app, Outcome& outcome);
 
 }  // namespace lvpack::cli

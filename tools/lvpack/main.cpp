@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
   RegisterListCommand(app, outcome);
   RegisterExtractCommand(app, outcome);
   RegisterVerifyCommand(app, outcome);
+  RegisterCodecCommands(app, outcome);
 
   try {
     app.parse(argc, argv);
