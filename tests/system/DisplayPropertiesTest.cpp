@@ -38,13 +38,20 @@ class DisplayProperties : public ::testing::Test {
  protected:
   void SetUp() override {
     applet_ = GetSystemFolder() + L"desk.cpl";
-    ASSERT_FALSE(Exists(applet_)) << "a desk.cpl is already installed";
+    // An applet already there (another test's) is put aside and back.
+    if (Exists(applet_)) {
+      ASSERT_TRUE(MoveFileExW(applet_.c_str(), (applet_ + L".lvsaved").c_str(),
+                              MOVEFILE_REPLACE_EXISTING));
+      setAside_ = true;
+    }
     ASSERT_TRUE(CopyFileW((ModuleFolder() + L"desk.cpl").c_str(), applet_.c_str(), TRUE));
   }
   void TearDown() override {
     CloseDisplayProperties();
     for (int i = 0; i < 100 && !DeleteFileW(applet_.c_str()); ++i) Sleep(20);
+    if (setAside_) MoveFileW((applet_ + L".lvsaved").c_str(), applet_.c_str());
   }
+  bool setAside_ = false;
   testfs::SavedScreenSaverSetting saved_;
   ScratchFolder dir_{L"desk"};
   std::wstring applet_;

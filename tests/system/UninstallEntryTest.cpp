@@ -2,12 +2,12 @@
 // uses names of its own and removes them afterwards.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <aclapi.h>
 
 #include <string>
 
 #include "system/LMV_FileUtils.h"
 #include "system/LMV_RegistryUtils.h"
+#include "tests/system/DeniedMachineKey.h"
 
 namespace {
 
@@ -41,21 +41,6 @@ DWORD ValueCount(HKEY root, const std::wstring& path) {
   return values;
 }
 
-void RemoveKeyTree(HKEY root, const std::wstring& path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-    wchar_t child[256];
-    DWORD length = 256;
-    while (RegEnumKeyExW(key, 0, child, &length, nullptr, nullptr, nullptr, nullptr) ==
-           ERROR_SUCCESS) {
-      RemoveKeyTree(key, child);
-      length = 256;
-    }
-    RegCloseKey(key);
-  }
-  RegDeleteKeyW(root, path.c_str());
-}
-
 class UninstallEntry : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -64,8 +49,8 @@ class UninstallEntry : public ::testing::Test {
   }
   void TearDown() override {
     for (const std::wstring& name : names_) {
-      RemoveKeyTree(HKEY_LOCAL_MACHINE, UninstallKeyPath(name));
-      RemoveKeyTree(HKEY_CURRENT_USER, UninstallKeyPath(name));
+      DeleteRegistryKeyTree(HKEY_LOCAL_MACHINE, UninstallKeyPath(name));
+      DeleteRegistryKeyTree(HKEY_CURRENT_USER, UninstallKeyPath(name));
     }
     SystemFolder = savedSystemFolder_;
   }
@@ -164,63 +149,10 @@ TEST_F(UninstallEntry, UnregisterTriesTheUserRootOnlyAfterAMachineFailure) {
 }
 
 // --- no rights to HKEY_LOCAL_MACHINE -----------------------------------------------
-// The machine key exists already and its security denies everyone the rights
-// to change it, as it does for a user without administrator rights.
-class DeniedMachineKey {
- public:
-  explicit DeniedMachineKey(const std::wstring& path) : path_(path) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &key, nullptr) != ERROR_SUCCESS) {
-      return;
-    }
-    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-    PSID everyone = nullptr;
-    AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
-    EXPLICIT_ACCESSW entries[2] = {};
-    entries[0].grfAccessPermissions = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | DELETE;
-    entries[0].grfAccessMode = DENY_ACCESS;
-    entries[1].grfAccessPermissions = KEY_READ | WRITE_DAC;
-    entries[1].grfAccessMode = GRANT_ACCESS;
-    for (EXPLICIT_ACCESSW& entry : entries) {
-      entry.Trustee.TrusteeForm = TRUSTEE_IS_SID;
-      entry.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
-      entry.Trustee.ptstrName = static_cast<LPWSTR>(everyone);
-    }
-    PACL acl = nullptr;
-    if (SetEntriesInAclW(2, entries, nullptr, &acl) == ERROR_SUCCESS) {
-      SECURITY_DESCRIPTOR descriptor;
-      InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-      SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
-      denied_ = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
-      LocalFree(acl);
-    }
-    FreeSid(everyone);
-    RegCloseKey(key);
-  }
-  ~DeniedMachineKey() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, WRITE_DAC, &key) == ERROR_SUCCESS) {
-      SECURITY_DESCRIPTOR open;
-      InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION);
-      SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE);  // no DACL: everything allowed
-      RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &open);
-      RegCloseKey(key);
-    }
-    RemoveKeyTree(HKEY_LOCAL_MACHINE, path_);
-  }
-  DeniedMachineKey(const DeniedMachineKey&) = delete;
-  DeniedMachineKey& operator=(const DeniedMachineKey&) = delete;
-  bool denied() const { return denied_; }
-
- private:
-  std::wstring path_;
-  bool denied_ = false;
-};
 
 TEST_F(UninstallEntry, WithoutMachineRightsTheEntryGoesUnderTheUserRoot) {
   const std::wstring name = Name(L"LvNoRights");
-  DeniedMachineKey denied(UninstallKeyPath(name));
+  testfs::DeniedMachineKey denied(UninstallKeyPath(name));
   ASSERT_TRUE(denied.denied());
   ASSERT_EQ(WriteUninstallEntry(name, HKEY_LOCAL_MACHINE), rc::kUninstallWriteFailed)
       << "the denying key must refuse the machine write";
