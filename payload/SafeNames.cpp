@@ -42,7 +42,8 @@ bool IsPlainComponent(std::string_view name) {
     const auto b = static_cast<std::uint8_t>(name[i]);
     if (IsCp932LeadByte(b)) {
       if (i + 1 >= name.size()) return false;  // lead byte without its second byte
-      ++i;                                     // the second byte may be any value
+      if (!IsCp932TrailByte(static_cast<std::uint8_t>(name[i + 1]))) return false;
+      ++i;
       continue;
     }
     if (IsSeparator(static_cast<char>(b)) || IsForbiddenSingleByte(b)) return false;
@@ -61,6 +62,7 @@ bool IsSafeRelativePath(std::string_view path) {
       const auto b = static_cast<std::uint8_t>(path[i]);
       if (IsCp932LeadByte(b)) {
         if (i + 1 >= path.size()) return false;  // lead byte without its second byte
+        if (!IsCp932TrailByte(static_cast<std::uint8_t>(path[i + 1]))) return false;
         ++i;
         continue;
       }

@@ -14,11 +14,19 @@ constexpr bool IsCp932LeadByte(std::uint8_t b) {
   return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
+// Second byte of a two-byte character in code page 932. A lead byte followed
+// by anything else is not one character: decoders may split it and read the
+// second byte on its own (a "/" or a control character), so names holding such
+// a pair are refused.
+constexpr bool IsCp932TrailByte(std::uint8_t b) {
+  return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+}
+
 // A plain file name: not empty, no folder separators, no drive or stream colon,
 // no wildcard or other character Windows forbids in names, not "." or ".." (or
 // any name of only dots and spaces, which Windows trims to nothing), not a
 // reserved device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without an
-// extension, in any letter case), and no dangling lead byte at its end.
+// extension, in any letter case), and no lead byte without a valid second byte.
 bool IsPlainFileName(std::string_view name);
 
 // A path below some folder: one or more plain file names joined by "\" or "/".
