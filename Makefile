@@ -38,5 +38,12 @@ demo: build
 bench: build
 	bash scripts/bench
 
+# Every fuzz target for FUZZ_RUNS executions (host-asan build, clang only).
+FUZZ_RUNS ?= 1000000
+fuzz: deps
+	@cmake --preset host-asan -Wno-dev >/dev/null
+	cmake --build build/host-asan -j $(JOBS) --target lv_fuzzers
+	bash tests/fuzz/fuzz-all build/host-asan $(FUZZ_RUNS) $(JOBS)
+
 clean:
 	rm -rf build
