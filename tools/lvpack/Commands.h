@@ -26,5 +26,6 @@ void RegisterExtractCommand(CLI::App& app, Outcome& outcome);
 void RegisterVerifyCommand(CLI::App& app, Outcome& outcome);
 // implode and explode of raw streams (cmd_codec.cpp).
 void RegisterCodecCommands(CLI::App& app, Outcome& outcome);
+void RegisterMovieCommand(CLI::App& app, Outcome& outcome);
 
 }  // namespace lvpack::cli

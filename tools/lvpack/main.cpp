@@ -53,6 +53,7 @@ int main(int argc, char** argv) {
   RegisterExtractCommand(app, outcome);
   RegisterVerifyCommand(app, outcome);
   RegisterCodecCommands(app, outcome);
+  RegisterMovieCommand(app, outcome);
 
   try {
     app.parse(argc, argv);
