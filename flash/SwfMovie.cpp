@@ -8,6 +8,7 @@
 
 #include "flash/BinaryFile.h"
 #include "flash/SwfInflateReader.h"
+#include "messages/logFile.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -146,6 +147,10 @@ rc::Result TSwfMovie::uncompressSWF() {
 }
 
 rc::Result TSwfMovie::readSWFFile_FWS_Format(const std::filesystem::path& path) {
+  LogEnter(L"readSWFFile_FWS_Format", path.wstring());
+  struct TraceEnd {
+    ~TraceEnd() { LogEnd(); }
+  } traceEnd;
   bgRed = bgGreen = bgBlue = 255;
   allowScale = fullScreen = kFlagTrue;
   swfVersion = 0;
