@@ -3,7 +3,8 @@
 #include "app/Application.h"
 #include "app/InstallerForm.h"
 #include "app/InstallerState.h"
-#include "app/PendingParts.h"
+#include "flash/LMV_FlashUtils.h"
+#include "flash/FlashPanel.h"
 #include "messages/Messages.h"
 #include "payload/PayloadExtraction.h"
 #include "system/LMV_FileUtils.h"
@@ -34,7 +35,7 @@ void TInstallerForm::FormCloseQuery(bool& canClose) {
 }
 
 void TInstallerForm::FormClose() {
-  if (windowMode != kWindowModeSilent) unloadSWF();
+  if (windowMode != kWindowModeSilent) moviePanel1->unloadSWF();
   // The folder that holds the package copy is the work folder with everything extracted.
   const std::wstring workFolder = FolderOfPath(PackageCopyPath);
   if (!workFolder.empty()) DeleteFolderTree(workFolder);

@@ -8,13 +8,16 @@
 #include "app/InstallerForm.h"
 #include "app/InstallerState.h"
 #include "app/OutcomeText.h"
-#include "app/PendingParts.h"
+#include "flash/LMV_FlashUtils.h"
 #include "app/PreparingWindow.h"
 #include "app/RaisedFailure.h"
 #include "messages/MessageBox.h"
 #include "messages/Messages.h"
 #include "payload/PayloadExtraction.h"
 #include "payload/PayloadTable.h"
+#include "payload/SaverDataFile.h"
+#include "system/LMV_RegistryUtils.h"
+#include "system/SaverRegistration.h"
 #include "system/LMV_FileUtils.h"
 
 namespace {

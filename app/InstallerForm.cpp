@@ -4,7 +4,9 @@
 
 #include "app/Application.h"
 #include "app/InstallerState.h"
-#include "app/PendingParts.h"
+#include "app/Restart.h"
+#include "flash/FlashPanel.h"
+#include "flash/LMV_FlashUtils.h"
 #include "app/PictureFile.h"
 #include "app/PreparingWindow.h"
 #include "app/WindowLayout.h"
@@ -52,6 +54,15 @@ bool TInstallerForm::Create(HWND owner) {
   CreateControls();
   SetStatusView(this);
   app::SetMessageFilter(&TInstallerForm::ApplicationEvents1Message);
+  FlashSetupHost host;
+  host.appWindow = app::ApplicationWindow();
+  host.bringToFront = [] { app::BringApplicationToFront(); };
+  host.processMessages = [] { app::ProcessMessages(); };
+  host.restartWindows = [] {
+    btnExitWindowsClick();  // a refused restart is not reported
+    if (InstallerForm != nullptr) InstallerForm->Close();
+  };
+  SetFlashSetupHost(host);
   FormCreate();
   return true;
 }
@@ -62,10 +73,13 @@ void TInstallerForm::CreateControls() {
 
   contentPanel.Create(hwnd_, ui::Bounds{0, -1, 352, 152}, ui::Panel::Bevel::Lowered);
   bmpPanel.Create(contentPanel.handle(), ui::Bounds{1, 1, 350, 150});
-  moviePanel1.Create(contentPanel.handle(), ui::Bounds{1, 1, 350, 150}, ui::Panel::Bevel::None,
-                     static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  contentPanel.SetAnchors(moviePanel1, ui::kAnchorLeft | ui::kAnchorTop | ui::kAnchorRight |
-                                           ui::kAnchorBottom);  // fills its parent
+  moviePanel1 = std::make_unique<TFlashPanel>(contentPanel.handle());
+  moviePanel1->setBounds(1, 1, 350, 150);
+  moviePanel1->enableAllowScale = true;
+  moviePanel1->scaleFactor = 0;
+  contentPanel.SetAnchors(ui::Window(moviePanel1->handle()),
+                          ui::kAnchorLeft | ui::kAnchorTop | ui::kAnchorRight |
+                              ui::kAnchorBottom);  // fills its parent
 
   buttonPanel.Create(hwnd_, ui::Bounds{-8, 279, 350, 63}, ui::Panel::Bevel::None);
   labCopying.Create(buttonPanel.handle(), ui::Bounds{1, 3, 419, 13}, L"");
@@ -145,7 +159,7 @@ void TInstallerForm::FitWindowHeight() {
   const ui::Bounds content = contentPanel.GetBounds();
   const int height = layout::FittedWindowHeight(
       frameHeight, layout::Rect{content.left, content.top, content.width, content.height},
-      buttonPanel.GetBounds().height, licenseShown, licenseScrollBox.GetBounds().height);
+      buttonPanel.GetBounds().height, licenseShown, licenseHeight_);
   SetHeight(height);
 }
 
@@ -186,7 +200,9 @@ void TInstallerForm::RunPauseTimer() {
 void TInstallerForm::pauseTimerTimer() { pauseTimer.SetEnabled(false); }
 
 void TInstallerForm::ApplicationEvents1Message(MSG& message, bool& handled) {
-  if (message.message == WM_RBUTTONDOWN) handled = true;  // SwallowRightClick
+  // SwallowRightClick. The button's release is swallowed too: text boxes open
+  // their context menu on it, and no window of the installer reacts to a right click.
+  if (message.message == WM_RBUTTONDOWN || message.message == WM_RBUTTONUP) handled = true;
 }
 
 // --- picture --------------------------------------------------------------------------

@@ -12,6 +12,8 @@
 #include "app/WindowControls.h"
 #include "system/ResultCodes.h"
 
+class TFlashPanel;
+
 class TInstallerForm : public ui::CustomWindow, public StatusView {
  public:
   TInstallerForm();
@@ -70,7 +72,7 @@ class TInstallerForm : public ui::CustomWindow, public StatusView {
   // Controls, named as in the stored layout.
   ui::Panel contentPanel;
   ui::ImageBox bmpPanel;
-  ui::Panel moviePanel1;  // parent of the Flash control
+  std::unique_ptr<TFlashPanel> moviePanel1;  // hosts the Flash control
   ui::Panel buttonPanel;
   ui::Label labCopying;
   ui::ProgressBar progressBar;
@@ -94,6 +96,9 @@ class TInstallerForm : public ui::CustomWindow, public StatusView {
   int minHeight_ = 0;
   bool closed_ = false;
   bool startupRunning_ = false;
+  // The licence box's height as the start-up set it: the height the window is fitted to
+  // (the box itself follows every resize).
+  int licenseHeight_ = 0;
   // Something of this installation has been written to the target (the target was prepared).
   bool targetTouched_ = false;
 };

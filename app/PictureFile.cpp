@@ -1,5 +1,7 @@
 #include "app/PictureFile.h"
 
+#include "app/BmpCheck.h"
+
 #include <csetjmp>
 #include <cstdio>
 #include <cwctype>
@@ -147,6 +149,9 @@ bool DecodeJpeg(const std::vector<std::uint8_t>& data, int& width, int& height,
 
 HBITMAP LoadPictureFile(const std::wstring& path) {
   if (HasExtension(path, L".bmp")) {
+    // The system's loader trusts the headers; it only gets files whose data is all there.
+    std::vector<std::uint8_t> data;
+    if (!ReadWholeFile(path, data) || !BmpLayoutIsSound(data.data(), data.size())) return nullptr;
     return static_cast<HBITMAP>(LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
                                            LR_LOADFROMFILE | LR_CREATEDIBSECTION));
   }

@@ -9,7 +9,8 @@
 #include "app/InstallerForm.h"
 #include "app/InstallerState.h"
 #include "app/OutcomeText.h"
-#include "app/PendingParts.h"
+#include "flash/LMV_FlashUtils.h"
+#include "flash/FlashPanel.h"
 #include "app/PreparingWindow.h"
 #include "app/RaisedFailure.h"
 #include "app/WindowLayout.h"
@@ -20,6 +21,7 @@
 #include "system/Cp932.h"
 #include "system/InstallerError.h"
 #include "system/LMV_FileUtils.h"
+#include "system/SaverRegistration.h"
 
 namespace {
 
@@ -136,7 +138,8 @@ void TInstallerForm::PrepareInstaller() {
           licenseScrollBox.Show(true);
           SetSizeable(true);
           SetMinimumSize(layout::kMinWidthWithLicense, layout::kMinHeightWithLicense);
-          licenseScrollBox.SetHeight(layout::kLicenseMinHeight);
+          licenseHeight_ = layout::kLicenseMinHeight;
+          licenseScrollBox.SetHeight(licenseHeight_);
           installBtn.SetWidth(layout::kInstallWidthLicense);
           installBtn.SetText(LoadMessage(msg::sAcceptInstallCaption));
           cancelBtn.Show(true);
@@ -160,18 +163,18 @@ void TInstallerForm::PrepareInstaller() {
       switch (windowMode) {
         case payload::kContentBitmap:
         case payload::kContentJpeg:
-          moviePanel1.Show(false);
+          ShowWindow(moviePanel1->handle(), SW_HIDE);
           if (!LoadPicture(contentPath)) ShowErrorBox(L"CorruptFile: ");
           bmpPanel.Show(true);
           bmpPanel.BringToFront();
           break;
         case payload::kContentMovie:
         case payload::kContentMovieAlt:
-          result = loadSWF(contentPath);
+          result = moviePanel1->loadSWF(contentPath);
           if (result == 0) {
             app::BringApplicationToFront();
             app::ProcessMessages();
-            if (app::ApplicationActive()) focusMovie();
+            if (app::ApplicationActive()) moviePanel1->focusMovie();
           } else {
             result = InstallWithoutWindow();
             installedWithoutWindow = true;

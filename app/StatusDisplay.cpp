@@ -4,7 +4,7 @@
 
 #include "app/Application.h"
 #include "app/InstallErrorText.h"
-#include "app/PendingParts.h"
+#include "flash/LMV_FlashUtils.h"
 #include "app/InstallerState.h"
 #include "messages/MessageBox.h"
 #include "messages/Messages.h"

@@ -136,7 +136,7 @@ bool CustomWindow::CreateCustom(const wchar_t* className, DWORD exStyle, DWORD s
   if (!GetClassInfoExW(ModuleInstance(), className, &existing)) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof(wc);
-    wc.style = CS_DBLCLKS;
+    wc.style = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;  // bevels and pictures follow the size
     wc.lpfnWndProc = &CustomWindow::Procedure;
     wc.hInstance = ModuleInstance();
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);

@@ -1,0 +1,259 @@
+// The installer's first screens, seen from outside the process: built with the
+// lvpack library, started as a user would start it, looked at, right-clicked,
+// resized and closed.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "payload/PayloadFormat.h"
+#include "tests/e2e/E2eSupport.h"
+
+namespace e2e {
+namespace {
+
+constexpr int kArrangedWidth = 359;
+constexpr int kClientHeightPlain = 214;    // content 151 + buttons 63
+constexpr int kClientHeightLicense = 321;  // + licence 103 + 4
+constexpr int kButtonGap = 6;
+
+int Width(const RECT& r) { return r.right - r.left; }
+int Height(const RECT& r) { return r.bottom - r.top; }
+
+COLORREF ScreenPixel(int x, int y) {
+  HDC screen = GetDC(nullptr);
+  const COLORREF colour = GetPixel(screen, x, y);
+  ReleaseDC(nullptr, screen);
+  return colour;
+}
+
+// The colour in the middle of the installer's content area (its top 150 pixels).
+COLORREF ContentPixel(HWND form) {
+  RECT client = probe::ClientRectOf(form);
+  POINT centre{client.right / 2, 75};
+  ClientToScreen(form, &centre);
+  return ScreenPixel(centre.x, centre.y);
+}
+
+class ReadyScreen : public ::testing::Test {
+ protected:
+  ReadyScreen() : workspace_(::testing::UnitTest::GetInstance()->current_test_info()->name()) {}
+
+  // Starts the installer and waits for its ready window.
+  void Start(const lvpack::PackageSpec& spec) {
+    installer_ = BuildInstaller(workspace_, spec, "setup.exe");
+    ASSERT_TRUE(process_.Start(installer_.wstring()));
+    window_ = WaitForInstaller(process_);
+    ASSERT_NE(window_.form, nullptr) << "the installer window did not appear";
+  }
+
+  // Presses Cancel in the ready screen: the program ends and takes its work folder along.
+  void CancelAndExpectCleanEnd() {
+    ASSERT_NE(window_.cancelBtn, nullptr);
+    probe::Click(window_.cancelBtn);
+    DWORD code = 1;
+    ASSERT_TRUE(process_.WaitExit(code)) << "the installer did not end";
+    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(WorkFolders().empty()) << "the work folder was left behind";
+  }
+
+  Workspace workspace_;
+  fs::path installer_;
+  probe::Process process_;
+  InstallerWindow window_;
+};
+
+TEST_F(ReadyScreen, WithoutLicenceShowsPictureInstallAndCancelAtTheirPlaces) {
+  Start(BasicSpec(workspace_, "Night Saver"));
+  Screenshot("ready");
+
+  const RECT window = probe::WindowRectOf(window_.form);
+  const RECT client = probe::ClientRectOf(window_.form);
+  EXPECT_EQ(Width(window), kArrangedWidth);
+  EXPECT_EQ(Height(client), kClientHeightPlain);
+  EXPECT_EQ(probe::StyleOf(window_.form) & WS_THICKFRAME, 0) << "must not be resizable";
+  EXPECT_EQ(probe::StyleOf(window_.form) & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
+  EXPECT_NE(probe::ExStyleOf(window_.form) & WS_EX_TOPMOST, 0) << "stays on top";
+  EXPECT_NE(probe::TextOf(window_.form).find(L"Night Saver"), std::wstring::npos);
+
+  ASSERT_NE(window_.installBtn, nullptr);
+  EXPECT_EQ(probe::TextOf(window_.installBtn), kReadyInstall);
+  EXPECT_TRUE(probe::IsVisible(window_.installBtn));
+  EXPECT_TRUE(probe::IsEnabled(window_.installBtn));
+  const RECT install = probe::RectInParent(window_.installBtn);
+  const RECT cancel = probe::RectInParent(window_.cancelBtn);
+  EXPECT_EQ(Width(install), 80);
+  EXPECT_EQ(cancel.left - install.right, kButtonGap);
+  EXPECT_TRUE(probe::IsVisible(window_.cancelBtn));
+  // Both buttons stand at the right edge of the window.
+  RECT cancelOnScreen = probe::WindowRectOf(window_.cancelBtn);
+  POINT clientRight{client.right, 0};
+  ClientToScreen(window_.form, &clientRight);
+  EXPECT_LE(clientRight.x - cancelOnScreen.right, 4);
+
+  ASSERT_NE(window_.doneBtn, nullptr) << "the close button exists, hidden";
+  EXPECT_FALSE(probe::IsVisible(window_.doneBtn));
+  ASSERT_NE(window_.status, nullptr);
+  EXPECT_FALSE(probe::IsVisible(window_.status)) << "no status text before the first step";
+  ASSERT_NE(window_.license, nullptr);
+  EXPECT_FALSE(probe::IsVisible(window_.license));
+  ASSERT_NE(window_.progress, nullptr);
+  EXPECT_EQ(SendMessageW(window_.progress, PBM_GETPOS, 0, 0), 0);
+  EXPECT_EQ(SendMessageW(window_.progress, PBM_GETRANGE, FALSE, 0), 10);
+
+  // The picture fills the content area (red with a blue share; never white or grey).
+  const COLORREF pixel = ContentPixel(window_.form);
+  EXPECT_GT(GetRValue(pixel), 150) << std::hex << pixel;
+  EXPECT_LT(GetGValue(pixel), 60) << std::hex << pixel;
+
+  // The preparing window has gone from the screen.
+  for (HWND preparing : probe::FindTopWindows(process_.id(), kPreparingClass, L"", true)) {
+    const RECT r = probe::WindowRectOf(preparing);
+    EXPECT_LT(r.right, 0) << "the preparing window is still on the screen";
+    EXPECT_EQ(probe::TextOf(preparing), L"setup.exe");
+  }
+
+  // Dragging the corner does not change the size of a single-border window.
+  probe::DragCorner(window_.form, 60, 60);
+  EXPECT_EQ(Height(probe::ClientRectOf(window_.form)), kClientHeightPlain);
+
+  CancelAndExpectCleanEnd();
+}
+
+TEST_F(ReadyScreen, WithLicenceIsSizeableWithMinimumAndShowsTheText) {
+  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
+  spec.showLicense = true;
+  std::string licence;
+  for (int line = 1; line <= 40; ++line)
+    licence += "\x8E\x67\x97\x70\x8B\x96\x91\xF8 line " + std::to_string(line) + "\r\n";  // 使用許諾
+  spec.slots[payload::kSlotLicense].file = workspace_.Write("license.txt", licence);
+  spec.slots[payload::kSlotLicense].name = "license.txt";
+  Start(spec);
+  Screenshot("ready-licence");
+
+  EXPECT_EQ(Width(probe::WindowRectOf(window_.form)), kArrangedWidth);
+  EXPECT_EQ(Height(probe::ClientRectOf(window_.form)), kClientHeightLicense);
+  EXPECT_NE(probe::StyleOf(window_.form) & WS_THICKFRAME, 0) << "must be resizable";
+
+  ASSERT_NE(window_.installBtn, nullptr);
+  EXPECT_EQ(probe::TextOf(window_.installBtn), kReadyAccept);
+  const RECT install = probe::RectInParent(window_.installBtn);
+  const RECT cancel = probe::RectInParent(window_.cancelBtn);
+  EXPECT_EQ(Width(install), 115);
+  EXPECT_EQ(cancel.left - install.right, kButtonGap);
+
+  ASSERT_NE(window_.license, nullptr);
+  EXPECT_TRUE(probe::IsVisible(window_.license));
+  const std::wstring shown = probe::TextOf(window_.license);
+  EXPECT_NE(shown.find(L"使用許諾 line 1\r\n"), std::wstring::npos);
+  EXPECT_NE(shown.find(L"使用許諾 line 40"), std::wstring::npos);
+  EXPECT_NE(probe::StyleOf(window_.license) & WS_VSCROLL, 0);
+  const int licenceHeight = Height(probe::WindowRectOf(window_.license));
+  EXPECT_EQ(licenceHeight, 103);
+
+  // Smaller than the minimum is refused.
+  probe::DragCorner(window_.form, -150, -150);
+  const RECT shrunk = probe::WindowRectOf(window_.form);
+  EXPECT_GE(Width(shrunk), 359);
+  EXPECT_GE(Height(shrunk), 340);
+
+  // Larger: only the licence box grows; the buttons stay at the bottom right.
+  const RECT before = probe::WindowRectOf(window_.form);
+  const int licenceBefore = Height(probe::WindowRectOf(window_.license));
+  const RECT buttonsBefore = probe::WindowRectOf(window_.cancelBtn);
+  probe::DragCorner(window_.form, 80, 120);
+  const RECT after = probe::WindowRectOf(window_.form);
+  ASSERT_GT(Height(after), Height(before)) << "the window could not be enlarged";
+  const int grownBy = Height(after) - Height(before);
+  const int widenedBy = Width(after) - Width(before);
+  // The content keeps its place and height; the licence box takes the space down to
+  // 2 + 4 pixels above the 63-pixel button panel, never less than its 103 pixels.
+  const int clientHeight = Height(probe::ClientRectOf(window_.form));
+  EXPECT_EQ(Height(probe::WindowRectOf(window_.license)),
+            std::max(103, clientHeight - 63 - 2 - (151 + 4)));
+  EXPECT_GE(Height(probe::WindowRectOf(window_.license)), licenceBefore + grownBy - 10);
+  EXPECT_EQ(probe::RectInParent(window_.license).top, 151 + 2);
+  const RECT buttonsAfter = probe::WindowRectOf(window_.cancelBtn);
+  EXPECT_EQ(buttonsAfter.top - buttonsBefore.top, grownBy);
+  EXPECT_EQ(buttonsAfter.left - buttonsBefore.left, widenedBy);
+  Screenshot("enlarged");
+
+  CancelAndExpectCleanEnd();
+}
+
+TEST_F(ReadyScreen, JpegPictureIsShown) {
+  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
+  spec.contentKind = payload::kContentJpeg;
+  spec.slots[payload::kSlotPresentation].file = workspace_.Write("picture.jpg", MakeJpeg());
+  Start(spec);
+  Screenshot("jpeg");
+  const COLORREF pixel = ContentPixel(window_.form);
+  EXPECT_GT(GetGValue(pixel), 150) << std::hex << pixel;
+  EXPECT_LT(GetRValue(pixel), 80) << std::hex << pixel;
+  CancelAndExpectCleanEnd();
+}
+
+TEST_F(ReadyScreen, UnknownContentKindShowsEmptyWhiteArea) {
+  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
+  spec.contentKind = 5;
+  Start(spec);
+  Screenshot("unknown-kind");
+  EXPECT_EQ(ContentPixel(window_.form), RGB(255, 255, 255));
+  EXPECT_TRUE(probe::IsEnabled(window_.installBtn));
+  CancelAndExpectCleanEnd();
+}
+
+TEST_F(ReadyScreen, DamagedPictureShowsCorruptFileBoxThenTheWindow) {
+  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
+  Bytes damaged = MakeBmp(200, 100);
+  damaged.resize(30);  // the header is cut off
+  spec.slots[payload::kSlotPresentation].file = workspace_.Write("picture.bmp", damaged);
+  installer_ = BuildInstaller(workspace_, spec, "setup.exe");
+  ASSERT_TRUE(process_.Start(installer_.wstring()));
+
+  HWND box = probe::WaitForBox(process_.id(), L"エラー");
+  ASSERT_NE(box, nullptr) << "no error box for the damaged picture";
+  Screenshot("corrupt-box");
+  EXPECT_EQ(probe::BoxText(box), L"CorruptFile: ");
+  EXPECT_EQ(probe::BoxButtons(box), std::vector<std::wstring>{L"中止"});
+  ASSERT_TRUE(probe::AnswerBox(box, L"中止"));
+
+  window_ = WaitForInstaller(process_);
+  ASSERT_NE(window_.form, nullptr);
+  Screenshot("empty-picture");
+  EXPECT_NE(ContentPixel(window_.form), RGB(255, 255, 255));
+  EXPECT_TRUE(probe::IsEnabled(window_.installBtn)) << "the installation stays possible";
+  CancelAndExpectCleanEnd();
+}
+
+TEST_F(ReadyScreen, RightClickDoesNothingAnywhere) {
+  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
+  spec.showLicense = true;
+  spec.slots[payload::kSlotLicense].file = workspace_.Write("license.txt", std::string("terms\r\n"));
+  spec.slots[payload::kSlotLicense].name = "license.txt";
+  Start(spec);
+  for (HWND target : {window_.license, window_.installBtn, window_.form}) {
+    probe::RightClick(target);
+    probe::Pause(400);
+    EXPECT_FALSE(probe::AnyPopupMenuVisible()) << "a menu opened on " << probe::ClassOf(target).size();
+    EXPECT_TRUE(probe::FindTopWindows(process_.id(), L"#32770", L"", true).empty());
+  }
+  Screenshot("after-right-clicks");
+  EXPECT_TRUE(process_.Running());
+  CancelAndExpectCleanEnd();
+}
+
+TEST_F(ReadyScreen, CloseBoxEndsTheProgramAndRemovesTheWorkFolder) {
+  Start(BasicSpec(workspace_, "Night Saver"));
+  EXPECT_EQ(WorkFolders().size(), 1u) << "the work folder exists while the window is open";
+  probe::RequestClose(window_.form);
+  DWORD code = 1;
+  ASSERT_TRUE(process_.WaitExit(code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(WorkFolders().empty());
+}
+
+}  // namespace
+}  // namespace e2e

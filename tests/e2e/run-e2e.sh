@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Runs one end-to-end test case in a clean copy of the Wine prefix (a fresh
+# machine), then turns its screenshots into PNG files.
+#   run-e2e.sh TEST_EXE GTEST_FILTER
+# LV_E2E_OUT (the output folder) and the program paths come from CTest.
+set -uo pipefail
+exe=$1
+filter=$2
+mkdir -p "$LV_E2E_OUT/screenshots"
+"$LV_SOURCE_DIR/scripts/wine-run" --fresh "$exe" --gtest_filter="$filter"
+rc=$?
+for shot in "$LV_E2E_OUT"/screenshots/*.bmp; do
+  [ -e "$shot" ] || continue
+  convert "$shot" "${shot%.bmp}.png" && rm -f "$shot"
+done
+exit $rc
