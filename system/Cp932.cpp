@@ -13,9 +13,9 @@
 namespace text {
 namespace {
 
-constexpr unsigned kCodePage932 = 932;
-
 #ifdef _WIN32
+
+constexpr unsigned kCodePage932 = 932;
 
 std::wstring Decode(unsigned codePage, std::string_view bytes, DWORD flags) {
   if (bytes.empty()) return {};

@@ -222,3 +222,20 @@ TEST_F(LvpackTest, ExtractSelectedSlotsOnly) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LvpackTest, AtomicWriteReplacesAnExistingFileAndLeavesNoTemporary) {
+  Write("target.bin", Bytes{1, 2, 3});
+  lvpack::WriteFileAtomic(Path("target.bin"), Bytes{9, 8});
+  EXPECT_EQ((Bytes{9, 8}), Read("target.bin"));
+  std::size_t files = 0;
+  for (const auto& item : std::filesystem::directory_iterator(root_)) {
+    EXPECT_EQ(std::string::npos, item.path().filename().string().find("tmp")) << item.path();
+    ++files;
+  }
+  EXPECT_GT(files, 1u);
+  EXPECT_THROW(lvpack::WriteFileAtomic(Path("no-such-folder/x.bin"), Bytes{1}), lvpack::ToolError);
+}
+
+}  // namespace
