@@ -1,0 +1,303 @@
+// Installing for real, seen from outside: each case starts on a clean machine
+// (a fresh copy of the Wine prefix), presses the buttons a user would press,
+// answers the boxes, and then looks at the system folder, the Windows folder,
+// system.ini, the uninstall entries and the work folder.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <fstream>
+
+#include "payload/PayloadFormat.h"
+#include "tests/e2e/E2eSupport.h"
+
+namespace e2e {
+namespace {
+
+const std::wstring kSaverName = L"Night Saver";
+const std::wstring kUninstallKey =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Night Saver";
+const std::wstring kComplete = L"スクリーンセーバーのインストール完了";
+const std::wstring kInstalling = L"スクリーンセーバーをインストール中…";
+const std::wstring kDeleting = L" インストールしたファイルを削除中...";
+const std::wstring kOverwriteQuestion =
+    L"Night Saver 同じ名称のスクリーンセーバーがあります。上書きしますか？";
+const std::wstring kDisplayQuestion =
+    L"スクリーンセーバーをインストールしました。画面のプロパティを開きますか？";
+const std::wstring kFailedPrefix = L"インストールに失敗しました。インストーラを再作成してください。";
+
+fs::path ScrIn(const fs::path& folder) { return folder / L"Night Saver.scr"; }
+fs::path DataFolderIn(const fs::path& folder) { return folder / L"Night Saver dir"; }
+
+bool KeyExists(HKEY root, const std::wstring& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  RegCloseKey(key);
+  return true;
+}
+
+std::wstring RegistryText(HKEY root, const std::wstring& path, const wchar_t* value) {
+  wchar_t buffer[1024] = {};
+  DWORD size = sizeof(buffer);
+  if (RegGetValueW(root, path.c_str(), value, RRF_RT_REG_SZ, nullptr, buffer, &size) !=
+      ERROR_SUCCESS)
+    return std::wstring();
+  return buffer;
+}
+
+std::wstring CurrentSaverEntry() {
+  wchar_t value[MAX_PATH] = {};
+  const std::wstring ini = (WindowsFolder() / L"system.ini").wstring();
+  GetPrivateProfileStringW(L"boot", L"SCRNSAVE.EXE", L"", value, MAX_PATH, ini.c_str());
+  return value;
+}
+
+std::wstring ShortPath(const fs::path& path) {
+  wchar_t buffer[MAX_PATH] = {};
+  GetShortPathNameW(path.wstring().c_str(), buffer, MAX_PATH);
+  return buffer;
+}
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class Installation : public ::testing::Test {
+ protected:
+  Installation() : workspace_(::testing::UnitTest::GetInstance()->current_test_info()->name()) {}
+
+  void Start(const lvpack::PackageSpec& spec, bool expectWindow = true) {
+    installer_ = BuildInstaller(workspace_, spec, "setup.exe");
+    ASSERT_TRUE(process_.Start(installer_.wstring()));
+    if (!expectWindow) return;
+    window_ = WaitForInstaller(process_);
+    ASSERT_NE(window_.form, nullptr) << "the installer window did not appear";
+    ASSERT_NE(window_.installBtn, nullptr);
+  }
+
+  // Answers the next box of `title`, checking its text; returns false when none came.
+  bool Answer(const std::wstring& title, const std::wstring& text, const std::wstring& button) {
+    HWND box = probe::WaitForBox(process_.id(), title);
+    if (box == nullptr) return false;
+    EXPECT_EQ(probe::BoxText(box), text);
+    Screenshot("box");
+    EXPECT_TRUE(probe::AnswerBox(box, button));
+    probe::WaitWindowGone(box);
+    return true;
+  }
+
+  DWORD WaitEnd() {
+    DWORD code = 0xDEAD;
+    EXPECT_TRUE(process_.WaitExit(code, 60000)) << "the installer did not end";
+    EXPECT_TRUE(WorkFolders().empty()) << "the work folder was left behind";
+    return code;
+  }
+
+  void ExpectNothingInstalled() {
+    EXPECT_FALSE(fs::exists(ScrIn(SystemFolder())));
+    EXPECT_FALSE(fs::exists(DataFolderIn(SystemFolder())));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+  }
+
+  void ExpectInstalled() {
+    EXPECT_TRUE(fs::exists(ScrIn(SystemFolder())));
+    const fs::path data = DataFolderIn(SystemFolder());
+    EXPECT_TRUE(fs::exists(data / "saver1.dll"));
+    EXPECT_TRUE(fs::exists(data / "saver2.dll"));
+    EXPECT_TRUE(fs::exists(data / "readme.txt"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey) ||
+                KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+  }
+
+  Workspace workspace_;
+  fs::path installer_;
+  probe::Process process_;
+  InstallerWindow window_;
+};
+
+TEST_F(Installation, FreshInstallCompletesAsksForDisplayPropertiesAndEnds) {
+  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
+  spec.offerDisplayProperties = true;
+  Start(spec);
+  probe::Click(window_.installBtn);
+
+  // The question comes while the complete screen is up.
+  HWND box = probe::WaitForBox(process_.id(), L"確認", 60000);
+  ASSERT_NE(box, nullptr) << "no display-properties question";
+  EXPECT_EQ(probe::BoxText(box), kDisplayQuestion);
+  EXPECT_EQ(probe::BoxButtons(box), (std::vector<std::wstring>{L"はい", L"いいえ"}));
+  EXPECT_EQ(probe::TextOf(window_.status), kComplete);
+  EXPECT_TRUE(probe::IsVisible(window_.doneBtn));
+  EXPECT_FALSE(probe::IsVisible(window_.installBtn));
+  EXPECT_FALSE(probe::IsVisible(window_.cancelBtn));
+  EXPECT_EQ(SendMessageW(window_.progress, PBM_GETPOS, 0, 0), 0);
+  Screenshot("complete");
+  ASSERT_TRUE(probe::AnswerBox(box, L"いいえ"));
+
+  EXPECT_EQ(WaitEnd(), 0u);
+  ExpectInstalled();
+  EXPECT_EQ(CurrentSaverEntry(), ShortPath(ScrIn(SystemFolder())));
+  const std::wstring key = KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey) ? kUninstallKey : L"";
+  if (!key.empty()) {
+    EXPECT_FALSE(RegistryText(HKEY_LOCAL_MACHINE, key, L"DisplayName").empty());
+    EXPECT_NE(RegistryText(HKEY_LOCAL_MACHINE, key, L"UninstallString").find(L"/u"),
+              std::wstring::npos);
+  }
+}
+
+TEST_F(Installation, OlderCopyCancelKeepsItAndOkReplacesIt) {
+  // An older copy in the system folder and a data folder in the Windows folder.
+  std::ofstream(ScrIn(SystemFolder()), std::ios::binary) << "old program";
+  fs::create_directories(DataFolderIn(WindowsFolder()));
+  std::ofstream(DataFolderIn(WindowsFolder()) / "old.txt") << "old";
+  Start(BasicSpec(workspace_, "Night Saver"));
+
+  probe::Click(window_.installBtn);
+  ASSERT_TRUE(Answer(L"確認", kOverwriteQuestion, L"キャンセル"));
+  // Back to ready: empty status line, install enabled, nothing touched.
+  ASSERT_TRUE(probe::WaitForText(window_.status, L""));
+  probe::Pause(500);
+  EXPECT_TRUE(probe::IsVisible(window_.status));
+  EXPECT_TRUE(probe::IsEnabled(window_.installBtn));
+  EXPECT_TRUE(probe::IsEnabled(window_.cancelBtn));
+  EXPECT_TRUE(process_.Running());
+  EXPECT_EQ(ReadText(ScrIn(SystemFolder())), "old program");
+  EXPECT_TRUE(fs::exists(DataFolderIn(WindowsFolder()) / "old.txt"));
+  Screenshot("declined");
+
+  probe::Click(window_.installBtn);
+  ASSERT_TRUE(Answer(L"確認", kOverwriteQuestion, L"OK"));
+  EXPECT_EQ(WaitEnd(), 0u);
+  ExpectInstalled();
+  EXPECT_NE(ReadText(ScrIn(SystemFolder())), "old program");
+  EXPECT_FALSE(fs::exists(DataFolderIn(WindowsFolder())));
+}
+
+TEST_F(Installation, CancelDuringExtractionRemovesEverythingAndEnds) {
+  Start(BasicSpec(workspace_, "Night Saver"));
+  probe::Click(window_.installBtn);
+  // As soon as the first file has been written, press Cancel.
+  const DWORD start = GetTickCount();
+  while (SendMessageW(window_.progress, PBM_GETPOS, 0, 0) < 1 && GetTickCount() - start < 30000)
+    probe::Pause(5);
+  probe::Click(window_.cancelBtn);
+  ASSERT_TRUE(probe::WaitForText(window_.status, kDeleting, 5000));
+  EXPECT_EQ(SendMessageW(window_.progress, PBM_GETPOS, 0, 0), 0);
+  Screenshot("cancelling");
+  EXPECT_EQ(WaitEnd(), 0u);
+  ExpectNothingInstalled();
+}
+
+// A cancel handled before the target was prepared has nothing of its own to remove:
+// the screen saver of the same name that is already installed stays as it is.
+TEST_F(Installation, CancelBeforeTheTargetIsPreparedKeepsTheInstalledSaver) {
+  std::ofstream(ScrIn(SystemFolder()), std::ios::binary) << "installed program";
+  fs::create_directories(DataFolderIn(SystemFolder()));
+  std::ofstream(DataFolderIn(SystemFolder()) / "settings.dat") << "settings";
+  Start(BasicSpec(workspace_, "Night Saver"));
+  // Both clicks wait in the queue: the second is handled while the installing
+  // state is being shown, before the overwrite question.
+  probe::Click(window_.installBtn);
+  probe::Click(window_.cancelBtn);
+  DWORD code = 0;
+  if (!process_.WaitExit(code, 10000)) {
+    HWND box = probe::WaitForBox(process_.id(), L"確認", 1000);
+    if (box != nullptr) {
+      probe::AnswerBox(box, L"キャンセル");
+      GTEST_SKIP() << "the cancel click arrived after the overwrite question";
+    }
+  }
+  EXPECT_EQ(WaitEnd(), 0u);
+  EXPECT_EQ(ReadText(ScrIn(SystemFolder())), "installed program");
+  EXPECT_EQ(ReadText(DataFolderIn(SystemFolder()) / "settings.dat"), "settings");
+}
+
+TEST_F(Installation, LockedProgramStopsWithOverwriteFailureAndRollsBack) {
+  std::ofstream(ScrIn(SystemFolder()), std::ios::binary) << "running program";
+  // Held open without sharing, as a running screen saver would hold it.
+  HANDLE lock = CreateFileW(ScrIn(SystemFolder()).wstring().c_str(), GENERIC_READ, 0, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  Start(BasicSpec(workspace_, "Night Saver"));
+  probe::Click(window_.installBtn);
+  ASSERT_TRUE(Answer(L"確認", kOverwriteQuestion, L"OK"));
+
+  HWND box = probe::WaitForBox(process_.id(), L"エラー", 60000);
+  ASSERT_NE(box, nullptr) << "no error box";
+  EXPECT_EQ(probe::TextOf(window_.status),
+            L"インストール中止:スクリーンセーバーの上書きができませんでした");
+  EXPECT_EQ(probe::BoxText(box),
+            L"インストールエラー: スクリーンセーバーの上書きができませんでした\r\n\r\n"
+            L"画面のプロパティを閉じて再度インストールしてください。再度エラーが起きる場合はユーザー権限に問題がある場合があります。システム管理者にお問い合わせください。");
+  Screenshot("locked");
+  probe::AnswerBox(box, L"中止");
+  probe::WaitWindowGone(box);
+  CloseHandle(lock);
+
+  // Failed screen: install disabled, cancel ends the program.
+  EXPECT_FALSE(probe::IsEnabled(window_.installBtn));
+  EXPECT_TRUE(probe::IsVisible(window_.cancelBtn));
+  EXPECT_FALSE(fs::exists(DataFolderIn(SystemFolder())));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+  probe::Click(window_.cancelBtn);
+  EXPECT_EQ(WaitEnd(), 0u);
+}
+
+TEST_F(Installation, SilentPackageInstallsWithoutWindowAndExitsWithResult) {
+  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
+  spec.contentKind = payload::kContentSilent;
+  Start(spec, false);
+  EXPECT_EQ(WaitEnd(), 0u);
+  EXPECT_TRUE(probe::FindTopWindows(process_.id(), kFormClass, L"", true).empty());
+  ExpectInstalled();
+}
+
+TEST_F(Installation, SilentPackageFailureBecomesTheExitCode) {
+  // A program in place that cannot be replaced: no question in a silent installation.
+  std::ofstream(ScrIn(SystemFolder()), std::ios::binary) << "running program";
+  HANDLE lock = CreateFileW(ScrIn(SystemFolder()).wstring().c_str(), GENERIC_READ, 0, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
+  spec.contentKind = payload::kContentSilent;
+  Start(spec, false);
+  // Every box that comes is an error box; answer them.
+  DWORD code = 0;
+  for (int i = 0; i < 5 && !process_.WaitExit(code, 500); ++i) {
+    HWND box = probe::WaitForBox(process_.id(), L"", 5000);
+    if (box != nullptr) {
+      Screenshot("silent-box");
+      EXPECT_NE(probe::TextOf(box), L"確認") << "a silent installation asks nothing";
+      probe::AnswerBox(box, L"中止");
+    }
+  }
+  CloseHandle(lock);
+  EXPECT_NE(WaitEnd(), 0u);
+  EXPECT_FALSE(fs::exists(DataFolderIn(SystemFolder())));
+}
+
+TEST_F(Installation, FailedRegistrationKeepsEverythingAndReportsMinus16) {
+  // The program goes into the data folder, so it is not found where it is made current.
+  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
+  spec.slots[payload::kSlotSaverProgram].destination = 5;
+  Start(spec);
+  probe::Click(window_.installBtn);
+  ASSERT_TRUE(probe::WaitForText(window_.status, kFailedPrefix + L"-16", 60000));
+  probe::Pause(500);
+  Screenshot("registration-failed");
+  EXPECT_TRUE(process_.Running()) << "the window stays open";
+  EXPECT_TRUE(probe::FindTopWindows(process_.id(), L"#32770", L"", true).empty()) << "no box";
+  EXPECT_TRUE(fs::exists(DataFolderIn(SystemFolder()) / L"Night Saver.scr"));
+  EXPECT_TRUE(fs::exists(DataFolderIn(SystemFolder()) / "saver1.dll"));
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey) ||
+              KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+  probe::RequestClose(window_.form);
+  EXPECT_EQ(WaitEnd(), 0u);
+  EXPECT_TRUE(fs::exists(DataFolderIn(SystemFolder()) / "saver1.dll")) << "nothing removed";
+}
+
+}  // namespace
+}  // namespace e2e
