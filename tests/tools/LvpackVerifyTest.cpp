@@ -135,6 +135,14 @@ TEST_F(LvpackVerifyTest, ExtractRefusesUnsafeRecordsAndWritesNothing) {
   EXPECT_FALSE(std::filesystem::exists(Path("x")));
 }
 
+TEST_F(LvpackVerifyTest, ListingNeverPrintsControlCharactersOfHostileNames) {
+  lvpack::InstallerFile f = sound_;
+  hostile::SetRecordName(f, 7, "a\x1b[2Jb.txt");
+  const std::string listing = lvpack::Listing(f);
+  EXPECT_NE(std::string::npos, listing.find("a?[2Jb.txt")) << listing;
+  EXPECT_EQ(std::string::npos, listing.find('\x1b'));
+}
+
 TEST_F(LvpackVerifyTest, StoreBlockWritesTheEditedTableBack) {
   lvpack::InstallerFile f = sound_;
   hostile::SetDestination(f, 7, 10);

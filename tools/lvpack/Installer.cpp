@@ -11,6 +11,18 @@
 #include "tools/lvpack/ToolError.h"
 
 namespace lvpack {
+namespace {
+
+// A name from a package for the terminal: control characters of a damaged or
+// hostile name are shown as '?', never sent as they are.
+std::string Printable(const std::string& cp932) {
+  std::string text = text::Cp932ToUtf8(cp932);
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return text;
+}
+
+}  // namespace
 
 InstallerFile LoadInstaller(const fs::path& path) { return ParseInstaller(path, ReadFileBytes(path)); }
 
@@ -41,7 +53,7 @@ void StoreBlock(InstallerFile& file) {
 std::string SlotLabel(const InstallerFile& file, int slot) {
   const payload::PayloadRecord& r = *file.block.Slot(slot);
   return "slot " + std::to_string(slot) + " (" +
-         (r.IsEmpty() ? std::string("empty") : text::Cp932ToUtf8(r.Name())) + ")";
+         (r.IsEmpty() ? std::string("empty") : Printable(r.Name())) + ")";
 }
 
 std::string DescribeCode(std::int32_t code) {
@@ -89,7 +101,7 @@ std::string Listing(const InstallerFile& file) {
   const std::string kind = ContentKindName(h.contentKind);
   out << "installer      " << PathText(file.path) << " (" << file.bytes.size() << " bytes)\n"
       << "PayloadOffset  " << file.payloadOffset << "\n"
-      << "saverName      " << text::Cp932ToUtf8(payload::ScreenSaverNameBytes(h)) << "\n"
+      << "saverName      " << Printable(payload::ScreenSaverNameBytes(h)) << "\n"
       << "contentKind    " << int{h.contentKind} << (kind.empty() ? " (nothing shown)" : " (" + kind + ")")
       << "\n"
       << "showLicense    " << (h.showLicense ? "yes" : "no") << "\n"
@@ -103,7 +115,7 @@ std::string Listing(const InstallerFile& file) {
         << "  " << std::left << std::setw(10) << (r.compressed ? "imploded" : "as is") << std::right
         << std::setw(11) << r.firstByte << std::setw(12) << r.lastByte << std::setw(12)
         << r.packedSize << std::setw(14) << r.unpackedSize << "  "
-        << (r.IsEmpty() ? std::string("(empty)") : text::Cp932ToUtf8(r.Name())) << "\n";
+        << (r.IsEmpty() ? std::string("(empty)") : Printable(r.Name())) << "\n";
   }
   return out.str();
 }
