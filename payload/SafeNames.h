@@ -25,7 +25,7 @@ constexpr bool IsCp932TrailByte(std::uint8_t b) {
 // A plain file name: not empty, no folder separators, no drive or stream colon,
 // no wildcard or other character Windows forbids in names, not "." or ".." (or
 // any name of only dots and spaces, which Windows trims to nothing), not a
-// reserved device name (CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without an
+// reserved device name (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1-9, LPT1-9, with or without an
 // extension, in any letter case), and no lead byte without a valid second byte.
 bool IsPlainFileName(std::string_view name);
 

@@ -23,7 +23,7 @@ TEST(PlainFileName, SeparatorsDrivesAndDotNamesFail) {
 
 TEST(PlainFileName, ReservedDeviceNamesFailInAnyCaseWithOrWithoutExtension) {
   for (const char* name : {"CON", "con", "PRN", "Aux", "NUL", "nul.txt", "COM1", "com9.dll",
-                           "LPT1", "lpt5.scr", "CON .txt", "NUL.tar.gz"}) {
+                           "LPT1", "lpt5.scr", "CON .txt", "NUL.tar.gz", "conin$", "CONOUT$.log"}) {
     EXPECT_FALSE(IsPlainFileName(name)) << name;
   }
 }
