@@ -148,6 +148,51 @@ TEST_F(Installation, FreshInstallCompletesAsksForDisplayPropertiesAndEnds) {
   }
 }
 
+TEST_F(Installation, YesOpensTheDisplayProperties) {
+  // The display control panel of the bench is our stand-in applet.
+  fs::copy_file(PathFromEnvironment("LV_E2E_DESKCPL"), SystemFolder() / "desk.cpl",
+                fs::copy_options::overwrite_existing);
+  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
+  spec.offerDisplayProperties = true;
+  Start(spec);
+  probe::Click(window_.installBtn);
+  ASSERT_TRUE(Answer(L"確認", kDisplayQuestion, L"はい"));
+  EXPECT_EQ(WaitEnd(), 0u);
+  HWND properties = nullptr;
+  for (int i = 0; i < 100 && properties == nullptr; ++i) {
+    properties = FindWindowW(nullptr, L"画面のプロパティ");
+    if (properties == nullptr) probe::Pause(100);
+  }
+  ASSERT_NE(properties, nullptr) << "the display properties did not open";
+  Screenshot("display-properties");
+  PostMessageW(properties, WM_COMMAND, IDCANCEL, 0);
+}
+
+// A movie the player cannot show: the installation runs at once with the
+// preparing window as the only display, then the program asks and ends.
+TEST_F(Installation, MovieThatCannotBeShownInstallsWithoutTheWindow) {
+  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
+  spec.contentKind = payload::kContentMovieAlt;
+  spec.offerDisplayProperties = true;
+  spec.slots[payload::kSlotPresentation].file = workspace_.Write("movie.swf", std::string("not a movie"));
+  Start(spec, false);
+  HWND box = probe::WaitForBox(process_.id(), L"確認", 60000);
+  ASSERT_NE(box, nullptr) << "no display-properties question";
+  EXPECT_EQ(probe::BoxText(box), kDisplayQuestion);
+  HWND preparing = probe::WaitForWindow(process_.id(), kPreparingClass, L"", true, 1000);
+  ASSERT_NE(preparing, nullptr);
+  EXPECT_NE(probe::TextOf(preparing).find(L"Night Saver"), std::wstring::npos)
+      << "the preparing window carries the installer's caption";
+  HWND label = probe::FindDescendant(preparing, L"Static", L"");
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(probe::TextOf(label), L"インストールされました");
+  EXPECT_TRUE(probe::FindTopWindows(process_.id(), kFormClass, L"", true).empty());
+  Screenshot("without-window");
+  probe::AnswerBox(box, L"いいえ");
+  EXPECT_EQ(WaitEnd(), 0u);
+  ExpectInstalled();
+}
+
 TEST_F(Installation, OlderCopyCancelKeepsItAndOkReplacesIt) {
   // An older copy in the system folder and a data folder in the Windows folder.
   std::ofstream(ScrIn(SystemFolder()), std::ios::binary) << "old program";

@@ -195,6 +195,19 @@ TEST_F(ReadyScreen, JpegPictureIsShown) {
   CancelAndExpectCleanEnd();
 }
 
+TEST_F(ReadyScreen, MovieIsPlayedInTheContentArea) {
+  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
+  spec.contentKind = payload::kContentMovie;
+  const fs::path movie = PathFromEnvironment("LV_E2E_SWF");
+  if (!fs::exists(movie)) GTEST_SKIP() << "no sample movie on this machine";
+  spec.slots[payload::kSlotPresentation].file = movie;
+  Start(spec);
+  Screenshot("movie");
+  EXPECT_TRUE(probe::IsEnabled(window_.installBtn));
+  EXPECT_EQ(probe::TextOf(window_.installBtn), kReadyInstall);
+  CancelAndExpectCleanEnd();
+}
+
 TEST_F(ReadyScreen, UnknownContentKindShowsEmptyWhiteArea) {
   lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
   spec.contentKind = 5;

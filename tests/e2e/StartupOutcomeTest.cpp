@@ -84,5 +84,18 @@ TEST_F(StartupOutcome, UnwritableTempFolderEndsWithTheSystemCode) {
   EXPECT_GT(std::stoi(code), 0) << "a Windows error code is positive";
 }
 
+// A read error raised inside the movie's loading (a cut compressed movie) is
+// caught at the start-up's boundary: the damaged-installer message with its code.
+TEST_F(StartupOutcome, MovieThatFailsToReadEndsWithTheDamagedMessage) {
+  const fs::path movie = PathFromEnvironment("LV_E2E_SWF_DAMAGED");
+  if (!fs::exists(movie)) GTEST_SKIP() << "no sample movie on this machine";
+  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
+  spec.contentKind = payload::kContentMovie;
+  spec.slots[payload::kSlotPresentation].file = movie;
+  const auto texts = RunToEnd(BuildInstaller(workspace_, spec, "setup.exe"));
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ(texts.back(), kDamaged + L"-30. ");
+}
+
 }  // namespace
 }  // namespace e2e
