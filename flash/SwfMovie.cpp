@@ -8,6 +8,7 @@
 
 #include "flash/BinaryFile.h"
 #include "flash/SwfInflateReader.h"
+#include "system/InstallerError.h"
 #include "messages/logFile.h"
 
 #ifdef _WIN32
@@ -46,22 +47,79 @@ class BitReader {
   std::size_t pos_ = 0;
 };
 
+// Reads the tag list through a block buffer. Tags can be two bytes long, and a
+// damaged or hostile movie can hold millions of them: one file read per tag
+// header would take minutes, so the walk reads the file a block at a time.
+class TagStream {
+ public:
+  static constexpr std::size_t kBlock = 65536;
+
+  explicit TagStream(BinaryFile& file) : file_(file), base_(file.position()), buffer_(kBlock) {}
+
+  void readExact(void* out, std::size_t count) {
+    auto* bytes = static_cast<unsigned char*>(out);
+    while (count > 0) {
+      if (pos_ == len_) refill();
+      const std::size_t n = std::min(count, len_ - pos_);
+      std::memcpy(bytes, buffer_.data() + pos_, n);
+      pos_ += n;
+      bytes += n;
+      count -= n;
+    }
+  }
+
+  // Moves forward; past the end of the file raises ReadError, as the file does.
+  void skip(std::uint64_t count) {
+    if (count <= len_ - pos_) {
+      pos_ += static_cast<std::size_t>(count);
+      return;
+    }
+    const std::uint64_t beyond = count - (len_ - pos_);
+    file_.seek(base_ + static_cast<std::int64_t>(len_));
+    file_.skip(beyond);
+    base_ = file_.position();
+    pos_ = len_ = 0;
+  }
+
+  std::int64_t position() const { return base_ + static_cast<std::int64_t>(pos_); }
+
+  // Leaves the file positioned right behind what was consumed.
+  void sync() { file_.seek(position()); }
+
+ private:
+  void refill() {
+    base_ += static_cast<std::int64_t>(len_);
+    file_.seek(base_);
+    pos_ = 0;
+    len_ = file_.read(buffer_.data(), buffer_.size());
+    if (len_ == 0)
+      throw InstallerError(ErrorKind::ReadError, rc::kShortRead,
+                           "Read past the end of \"" + file_.path().u8string() + "\"");
+  }
+
+  BinaryFile& file_;
+  std::int64_t base_;  // file offset of buffer_[0]
+  std::vector<unsigned char> buffer_;
+  std::size_t pos_ = 0;
+  std::size_t len_ = 0;
+};
+
 struct TagHeader {
   int code;
   int shortLength;
 };
 
-TagHeader ReadTagHeader(BinaryFile& file) {
+TagHeader ReadTagHeader(TagStream& tags) {
   unsigned char b[2];
-  file.readExact(b, 2);
+  tags.readExact(b, 2);
   unsigned h = b[0] | (b[1] << 8);
   return {static_cast<int>(h >> 6), static_cast<int>(h & 63)};
 }
 
-std::uint32_t BodyLength(BinaryFile& file, const TagHeader& tag) {
+std::uint32_t BodyLength(TagStream& tags, const TagHeader& tag) {
   if (tag.shortLength != TSwfMovie::kLongTagLength) return tag.shortLength;
   unsigned char b[4];
-  file.readExact(b, 4);
+  tags.readExact(b, 4);
   return LittleEndian32(b);
 }
 
@@ -188,18 +246,20 @@ rc::Result TSwfMovie::readSWFFile_FWS_Format(const std::filesystem::path& path) 
   file.readExact(frameRateAndCount, sizeof frameRateAndCount);
 
   // Walk the tags up to the background colour; skipping never reads a body.
-  TagHeader tag = ReadTagHeader(file);
+  TagStream tags(file);
+  TagHeader tag = ReadTagHeader(tags);
   while (tag.code != kBackgroundTag) {
-    if (tag.shortLength > 0) file.skip(BodyLength(file, tag));
-    tag = ReadTagHeader(file);
+    if (tag.shortLength > 0) tags.skip(BodyLength(tags, tag));
+    tag = ReadTagHeader(tags);
   }
   // The colour takes the first three body bytes; a shorter body leaves the
   // missing components at 0, a longer one is passed over.
-  const std::uint32_t bodyLength = BodyLength(file, tag);
+  const std::uint32_t bodyLength = BodyLength(tags, tag);
   unsigned char rgb[3] = {0, 0, 0};
   const std::uint32_t colourBytes = std::min<std::uint32_t>(bodyLength, 3);
-  file.readExact(rgb, colourBytes);
-  file.skip(bodyLength - colourBytes);
+  tags.readExact(rgb, colourBytes);
+  tags.skip(bodyLength - colourBytes);
+  tags.sync();
   bgRed = rgb[0];
   bgGreen = rgb[1];
   bgBlue = rgb[2];
