@@ -7,7 +7,6 @@
 #include <string>
 #include <string_view>
 
-#include "system/Cp932.h"
 
 #define FUZZ_CHECK(cond, what)                                                  \
   do {                                                                          \
@@ -40,13 +39,39 @@ inline bool IsPlainDecodedName(std::wstring_view name) {
   return true;
 }
 
+// Code page 932 as Windows decodes it (MultiByteToWideChar(932)), reduced to
+// what matters for paths: a lead byte followed by a valid second byte is one
+// character whatever it maps to, and no such pair is ever an ASCII character;
+// every other byte is a character of its own, ASCII bytes as themselves.
+// (The host's iconv resynchronises differently after an unassigned pair, so it
+// cannot stand in for Windows here.)
+inline std::wstring DecodeAsWindows(std::string_view bytes) {
+  constexpr wchar_t kDoubleByte = 0x30FB;  // stands for any two-byte character
+  constexpr wchar_t kOtherByte = 0xFF61;   // stands for any non-ASCII single byte
+  std::wstring out;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto b = static_cast<unsigned char>(bytes[i]);
+    const bool lead = (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    if (lead && i + 1 < bytes.size()) {
+      const auto t = static_cast<unsigned char>(bytes[i + 1]);
+      if ((t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFC)) {
+        out += kDoubleByte;
+        ++i;
+        continue;
+      }
+    }
+    out += b < 0x80 ? static_cast<wchar_t>(b) : kOtherByte;
+  }
+  return out;
+}
+
 inline bool IsPlainCp932Name(std::string_view bytes) {
-  return IsPlainDecodedName(text::FromCp932(bytes));
+  return IsPlainDecodedName(DecodeAsWindows(bytes));
 }
 
 // A relative path of plain decoded components joined by "\" or "/".
 inline bool IsRelativeCp932Path(std::string_view bytes) {
-  const std::wstring path = text::FromCp932(bytes);
+  const std::wstring path = DecodeAsWindows(bytes);
   std::size_t start = 0;
   for (std::size_t i = 0; i <= path.size(); ++i) {
     if (i < path.size() && path[i] != L'\\' && path[i] != L'/') continue;
