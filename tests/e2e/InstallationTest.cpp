@@ -344,5 +344,54 @@ TEST_F(Installation, FailedRegistrationKeepsEverythingAndReportsMinus16) {
   EXPECT_TRUE(fs::exists(DataFolderIn(SystemFolder()) / "saver1.dll")) << "nothing removed";
 }
 
+// system.ini cannot be written (a folder stands in its place): the registration
+// fails with the system's code, everything else stays installed, and the window
+// stays open on the failure.
+TEST_F(Installation, RefusedProfileWriteKeepsEverythingAndReportsTheCode) {
+  const fs::path ini = WindowsFolder() / L"system.ini";
+  std::error_code ignored;
+  fs::remove(ini, ignored);
+  ASSERT_TRUE(fs::create_directory(ini));
+  Start(BasicSpec(workspace_, "Night Saver"));
+  probe::Click(window_.installBtn);
+  // Access denied has its own status text and box; any other code the generic text.
+  HWND box = probe::WaitForBox(process_.id(), L"エラー", 30000);
+  if (box != nullptr) {
+    EXPECT_EQ(probe::TextOf(window_.status), L"インストール中止: ユーザー権限に問題があります");
+    EXPECT_EQ(probe::BoxText(box).rfind(L"インストールエラー: 5\r\n\r\nユーザー権限が足りません。", 0), 0u);
+    Screenshot("profile-refused");
+    probe::AnswerBox(box, L"中止");
+    probe::WaitWindowGone(box);
+  } else {
+    EXPECT_EQ(probe::TextOf(window_.status).rfind(kFailedPrefix, 0), 0u);
+  }
+  EXPECT_TRUE(process_.Running()) << "the window stays open";
+  EXPECT_FALSE(probe::IsEnabled(window_.installBtn));
+  EXPECT_TRUE(fs::exists(ScrIn(SystemFolder())));
+  EXPECT_TRUE(fs::exists(DataFolderIn(SystemFolder()) / "saver1.dll"));
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey) ||
+              KeyExists(HKEY_CURRENT_USER, kUninstallKey));
+  // Closing is allowed again: the installation is over.
+  probe::RequestClose(window_.form);
+  EXPECT_EQ(WaitEnd(), 0u);
+}
+
+// The close box does nothing while the installation runs; it runs to its end.
+TEST_F(Installation, CloseBoxIsRefusedWhileInstalling) {
+  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
+  spec.offerDisplayProperties = true;
+  Start(spec);
+  probe::Click(window_.installBtn);
+  for (int i = 0; i < 1000 && probe::IsEnabled(window_.installBtn); ++i) probe::Pause(5);
+  ASSERT_FALSE(probe::IsEnabled(window_.installBtn)) << "the installation did not start";
+  probe::RequestClose(window_.form);
+  HWND box = probe::WaitForBox(process_.id(), L"確認", 60000);
+  ASSERT_NE(box, nullptr) << "the installation did not reach its end";
+  EXPECT_TRUE(probe::IsVisible(window_.form));
+  probe::AnswerBox(box, L"いいえ");
+  EXPECT_EQ(WaitEnd(), 0u);
+  ExpectInstalled();
+}
+
 }  // namespace
 }  // namespace e2e
