@@ -77,6 +77,10 @@ TEST_F(ReadyScreen, WithoutLicenceShowsPictureInstallAndCancelAtTheirPlaces) {
   EXPECT_EQ(probe::StyleOf(window_.form) & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
   EXPECT_NE(probe::ExStyleOf(window_.form) & WS_EX_TOPMOST, 0) << "stays on top";
   EXPECT_NE(probe::TextOf(window_.form).find(L"Night Saver"), std::wstring::npos);
+  // The application's title (its taskbar text) is the window's caption.
+  const auto owners = probe::FindTopWindows(process_.id(), L"LvApplication", L"", false);
+  ASSERT_EQ(owners.size(), 1u);
+  EXPECT_EQ(probe::TextOf(owners[0]), probe::TextOf(window_.form));
 
   ASSERT_NE(window_.installBtn, nullptr);
   EXPECT_EQ(probe::TextOf(window_.installBtn), kReadyInstall);
