@@ -28,6 +28,21 @@ void Say(const char* text) {
   std::fflush(stdout);
 }
 
+// Prints "lvdemo: <label> "<text>"" with the text in UTF-8 (the C runtime's %ls
+// would drop every Japanese character).
+void SayText(const char* label, const std::wstring& text) {
+  std::string utf8;
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  if (size > 0) {
+    utf8.resize(static_cast<size_t>(size));
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0], size,
+                        nullptr, nullptr);
+  }
+  std::printf("lvdemo: %s \"%s\"\n", label, utf8.c_str());
+  std::fflush(stdout);
+}
+
 int Run(const std::wstring& installer, const std::wstring& folder) {
   probe::Process process;
   if (!process.Start(installer)) return kNoStart;
@@ -39,7 +54,7 @@ int Run(const std::wstring& installer, const std::wstring& folder) {
   if (form == nullptr) return kNoInstallerWindow;
   probe::Pause(800);  // let the movie paint
   probe::SaveScreenshot(folder + L"\\2-installer.bmp");
-  std::printf("lvdemo: installer window \"%ls\"\n", probe::TextOf(form).c_str());
+  SayText("installer window", probe::TextOf(form));
 
   HWND install = probe::FindDescendant(form, L"Button", L"インストール");
   if (install == nullptr) install = probe::FindDescendant(form, L"Button", L"了承/インストール");
@@ -50,7 +65,7 @@ int Run(const std::wstring& installer, const std::wstring& folder) {
   HWND question = probe::WaitForBox(process.id(), L"確認", kInstallTimeoutMs);
   if (question == nullptr) return kNoQuestion;
   probe::SaveScreenshot(folder + L"\\3-complete-question.bmp");
-  std::printf("lvdemo: question \"%ls\"\n", probe::BoxText(question).c_str());
+  SayText("question", probe::BoxText(question));
   probe::AnswerBox(question, L"はい");
 
   // The display properties (our stand-in applet) open in their own process.
