@@ -2,7 +2,7 @@
 # statically linked so that a single file runs without MinGW's runtime DLLs.
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
                         _WIN32_WINNT=0x0501 WINVER=0x0501)
-add_link_options(-static -static-libgcc -static-libstdc++)
+add_link_options(-static -static-libgcc -static-libstdc++ $<$<CONFIG:MinSizeRel>:-s>)
 
 # Libraries cross-built by scripts/setup-deps (libjpeg, GoogleTest).
 set(LV_MINGW_DEPS "/var/cache/lumivane-deps/mingw-i686" CACHE PATH "Cross-built dependencies")
