@@ -11,7 +11,6 @@
 namespace hostile {
 namespace {
 
-constexpr DWORD kPollMs = 50;
 constexpr DWORD kRepressMs = 2000;  // a box still there after this is pressed again
 constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
@@ -245,21 +244,45 @@ void ReplaceSlotData(lvpack::InstallerFile& installer, int slot, const Bytes& da
   installer.bytes.insert(installer.bytes.end(), data.begin(), data.end());
 }
 
-Outcome RunInstaller(const fs::path& installer, DWORD limitMs, const std::function<void(DWORD)>& onTick) {
+namespace {
+
+// This process's environment with `changes` applied, as a CreateProcessW block.
+std::wstring EnvironmentBlock(const std::vector<std::wstring>& changes) {
+  std::map<std::wstring, std::wstring> variables;  // upper-case name -> "NAME=value"
+  auto nameOf = [](const std::wstring& entry) {
+    std::wstring name = entry.substr(0, entry.find(L'=', 1));
+    for (wchar_t& c : name) c = static_cast<wchar_t>(towupper(c));
+    return name;
+  };
+  if (wchar_t* block = GetEnvironmentStringsW()) {
+    for (const wchar_t* p = block; *p; p += wcslen(p) + 1) variables[nameOf(p)] = p;
+    FreeEnvironmentStringsW(block);
+  }
+  for (const auto& change : changes) variables[nameOf(change)] = change;
+  std::wstring out;
+  for (const auto& [name, entry] : variables) out += entry + L'\0';
+  return out + L'\0';
+}
+
+}  // namespace
+
+Outcome RunInstaller(const fs::path& installer, DWORD limitMs, const std::function<void(DWORD)>& onTick,
+                     const std::vector<std::wstring>& environment, DWORD pollMs) {
   Outcome outcome;
+  std::wstring block = environment.empty() ? std::wstring() : EnvironmentBlock(environment);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
   std::wstring command = L"\"" + installer.wstring() + L"\"";
   const std::wstring folder = installer.parent_path().wstring();
-  if (!CreateProcessW(installer.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                      &startup, &info))
+  if (!CreateProcessW(installer.c_str(), &command[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                      block.empty() ? nullptr : &block[0], folder.c_str(), &startup, &info))
     throw std::runtime_error("cannot start " + installer.string());
   CloseHandle(info.hThread);
   const DWORD start = GetTickCount();
   std::map<HWND, DWORD> pressedAt;
   for (;;) {
-    if (WaitForSingleObject(info.hProcess, kPollMs) == WAIT_OBJECT_0) {
+    if (WaitForSingleObject(info.hProcess, pollMs) == WAIT_OBJECT_0) {
       outcome.ended = true;
       break;
     }

@@ -57,8 +57,11 @@ struct Outcome {
 // Starts `installer` and waits up to `limitMs`, answering every message box: "いいえ"
 // or "キャンセル" when the box has one, otherwise its first button. `onTick`
 // (optional) runs every polling step with the process id; it may act on windows.
+// `environment` entries "NAME=value" replace or add variables of the installer's
+// environment (TEMP, to put its work folder elsewhere).
 Outcome RunInstaller(const fs::path& installer, DWORD limitMs,
-                     const std::function<void(DWORD pid)>& onTick = {});
+                     const std::function<void(DWORD pid)>& onTick = {},
+                     const std::vector<std::wstring>& environment = {}, DWORD pollMs = 50);
 std::string Describe(const Outcome& outcome);
 // Whether the run reported `code`: as its exit code (silent installations), or
 // in an error box ("... = code."), the way failures of the start-up are shown.
