@@ -62,7 +62,10 @@ void ReadWhole(const std::uint8_t* data, std::size_t size) {
   SaverDataFile file;
   if (ParseSaverDataFile(data, size, file) != rc::kOk) return;
   for (const SaverContent& c : file.entries) {
-    if (c.name.empty()) return;  // skipped entries cannot be written back
+    // Skipped entries cannot be written back, nor can a name that fills its
+    // whole field without a NUL: the reader takes all 256 bytes, the writer
+    // keeps room for the terminator.
+    if (c.name.empty() || c.name.size() >= kEntryNameSize) return;
     FUZZ_CHECK(fuzzcheck::IsRelativeCp932Path(c.name), "entry name leaves the data folder: " + c.name);
   }
   std::vector<std::uint8_t> bytes;
