@@ -1,0 +1,263 @@
+// Movie installers on machines with and without the player, seen from outside:
+// the start-up installs the stand-in player with its own quiet setup, the window
+// plays the movie (or, for a movie the player cannot play, the installation runs
+// with the preparing window as the only display), and the program ends with the
+// right question.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <fstream>
+
+#include "payload/PayloadFormat.h"
+#include "tests/e2e/E2eSupport.h"
+#include "tests/e2e/MovieSupport.h"
+
+namespace e2e {
+namespace {
+
+const std::wstring kSaverName = L"Night Saver";
+const std::wstring kPreparing = L"インストールの準備中...";
+const std::wstring kInstalling = L"スクリーンセーバーをインストール中…";
+const std::wstring kInstalled = L"インストールされました";
+const std::wstring kOverwriteQuestion =
+    L"Night Saver 同じ名称のスクリーンセーバーがあります。上書きしますか？";
+const std::wstring kDisplayQuestion =
+    L"スクリーンセーバーをインストールしました。画面のプロパティを開きますか？";
+const std::wstring kRestartQuestion =
+    L"インストールが完了しました。コンピュータを再起動する必要があります。\r\n\r\n"
+    L"今すぐコンピュータを再起動しますか？";
+const std::wstring kSetupPromptTitle = L"Macromedia Flash Player 7";
+const std::wstring kCurrentPlayer = L"7.0.19.0";
+
+constexpr COLORREF kMovieGreen = RGB(0x20, 0xA0, 0x60);
+constexpr COLORREF kMovieOrange = RGB(0xF0, 0x90, 0x10);
+constexpr DWORD kInstallTimeoutMs = 60000;
+
+fs::path ScrIn(const fs::path& folder) { return folder / L"Night Saver.scr"; }
+fs::path DataFolderIn(const fs::path& folder) { return folder / L"Night Saver dir"; }
+
+bool SamePath(const std::wstring& a, const fs::path& b) {
+  return lstrcmpiW(a.c_str(), b.wstring().c_str()) == 0;
+}
+
+class Movie : public ::testing::Test {
+ protected:
+  Movie() : workspace_(::testing::UnitTest::GetInstance()->current_test_info()->name()) {}
+
+  void SetUp() override {
+    // A fresh machine has no player unless the case puts one there.
+    ASSERT_FALSE(fs::exists(PlayerControl())) << "the bench machine already has a player";
+  }
+
+  lvpack::PackageSpec MovieSpec(const Bytes& movie) {
+    lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
+    spec.contentKind = payload::kContentMovie;
+    spec.offerDisplayProperties = true;
+    spec.slots[payload::kSlotPresentation].file = workspace_.Write("movie.swf", movie);
+    spec.slots[payload::kSlotPresentation].name = "movie.swf";
+    return spec;
+  }
+
+  void Start(const lvpack::PackageSpec& spec) {
+    installer_ = BuildInstaller(workspace_, spec, "setup.exe");
+    ASSERT_TRUE(process_.Start(installer_.wstring()));
+  }
+
+  // The ready window with the movie playing in the panel's player control.
+  void ExpectMoviePlaying(COLORREF background) {
+    window_ = WaitForInstaller(process_);
+    ASSERT_NE(window_.form, nullptr) << "the installer window did not appear";
+    ASSERT_NE(window_.installBtn, nullptr);
+    EXPECT_TRUE(probe::IsEnabled(window_.installBtn));
+    HWND player = PlayerWindowIn(window_.form);
+    ASSERT_NE(player, nullptr) << "the movie panel hosts no player control";
+    EXPECT_TRUE(probe::IsVisible(player));
+    probe::Pause(300);  // the control paints after it was shown
+    const COLORREF pixel = BackgroundPixel(player);
+    EXPECT_TRUE(SameColour(pixel, background))
+        << std::hex << "screen 0x" << pixel << ", movie background 0x" << background;
+    Screenshot("movie");
+  }
+
+  // The player the start-up's setup installed: the current stand-in, registered.
+  void ExpectCurrentPlayerInstalled() {
+    ASSERT_TRUE(fs::exists(PlayerControl())) << "the setup did not install the player";
+    EXPECT_EQ(FileVersionText(PlayerControl()), kCurrentPlayer);
+    EXPECT_TRUE(SamePath(RegisteredPlayerFile(), PlayerControl())) << RegisteredPlayerFile();
+  }
+
+  bool Answer(const std::wstring& title, const std::wstring& text, const std::wstring& button,
+              const std::string& shot) {
+    HWND box = probe::WaitForBox(process_.id(), title, kInstallTimeoutMs);
+    if (box == nullptr) return false;
+    EXPECT_EQ(probe::BoxText(box), text);
+    Screenshot(shot);
+    EXPECT_TRUE(probe::AnswerBox(box, button));
+    probe::WaitWindowGone(box);
+    return true;
+  }
+
+  DWORD WaitEnd() {
+    DWORD code = 0xDEAD;
+    EXPECT_TRUE(process_.WaitExit(code, kInstallTimeoutMs)) << "the installer did not end";
+    EXPECT_TRUE(WorkFolders().empty()) << "the work folder was left behind";
+    return code;
+  }
+
+  void ExpectInstalled() {
+    EXPECT_TRUE(fs::exists(ScrIn(SystemFolder())));
+    EXPECT_TRUE(fs::exists(DataFolderIn(SystemFolder()) / "saver1.dll"));
+    EXPECT_TRUE(fs::exists(DataFolderIn(SystemFolder()) / "readme.txt"));
+  }
+
+  // Install pressed in the ready window: the installation completes and the
+  // display-properties question ends it.
+  void InstallAndExpectCompletion() {
+    probe::Click(window_.installBtn);
+    ASSERT_TRUE(Answer(L"確認", kDisplayQuestion, L"いいえ", "complete"))
+        << "no display-properties question";
+    EXPECT_EQ(WaitEnd(), 0u);
+    ExpectInstalled();
+  }
+
+  Workspace workspace_;
+  fs::path installer_;
+  probe::Process process_;
+  InstallerWindow window_;
+};
+
+// No player on the machine: the start-up runs the packaged setup quietly, which
+// installs and registers the control, and the window then plays the movie.
+TEST_F(Movie, CompressedMovieOnMachineWithoutPlayerInstallsPlayerAndPlays) {
+  EXPECT_TRUE(RegisteredPlayerFile().empty()) << "a player class is registered already";
+  Start(MovieSpec(MakeMovie(7, kMovieGreen, true)));
+  ExpectMoviePlaying(kMovieGreen);
+  ExpectCurrentPlayerInstalled();
+  EXPECT_TRUE(probe::FindTopWindows(process_.id(), L"#32770", L"", true).empty())
+      << "the quiet setup showed nothing";
+  InstallAndExpectCompletion();
+}
+
+TEST_F(Movie, PlainMovieOnMachineWithoutPlayerInstallsPlayerAndPlays) {
+  EXPECT_TRUE(RegisteredPlayerFile().empty()) << "a player class is registered already";
+  Start(MovieSpec(MakeMovie(6, kMovieOrange, false)));
+  ExpectMoviePlaying(kMovieOrange);
+  ExpectCurrentPlayerInstalled();
+  InstallAndExpectCompletion();
+}
+
+// A version-8 movie is more than the installed player (7) can play: the
+// installation runs at once with the preparing window as the only display. An
+// older copy of the saver makes the overwrite question come while the
+// installing text is up, so that text can be seen for certain.
+TEST_F(Movie, Version8MovieInstallsWithoutTheWindow) {
+  std::ofstream(ScrIn(SystemFolder()), std::ios::binary) << "old program";
+  Start(MovieSpec(MakeMovie(8, kMovieGreen, true)));
+
+  HWND preparing = probe::WaitForWindow(process_.id(), kPreparingClass, L"", true);
+  ASSERT_NE(preparing, nullptr) << "no preparing window";
+  HWND label = probe::FindDescendant(preparing, L"Static", L"");
+  ASSERT_NE(label, nullptr);
+  // Record the texts the label shows until the overwrite question comes.
+  std::vector<std::wstring> shown;
+  HWND box = nullptr;
+  const DWORD start = GetTickCount();
+  while (box == nullptr && GetTickCount() - start < kInstallTimeoutMs && process_.Running()) {
+    const std::wstring text = CaptionOf(label);
+    if (!text.empty() && (shown.empty() || shown.back() != text)) shown.push_back(text);
+    const auto boxes = probe::FindTopWindows(process_.id(), L"#32770", L"確認", true);
+    if (!boxes.empty()) box = boxes.front();
+    else probe::Pause(5);
+  }
+  ASSERT_NE(box, nullptr) << "no overwrite question";
+  EXPECT_EQ(probe::BoxText(box), kOverwriteQuestion);
+  EXPECT_EQ(CaptionOf(label), kInstalling);
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown.front(), kPreparing);
+  EXPECT_EQ(shown.back(), kInstalling);
+  EXPECT_NE(CaptionOf(preparing).find(kSaverName), std::wstring::npos)
+      << "the preparing window carries the installer's caption";
+  EXPECT_TRUE(probe::FindTopWindows(process_.id(), kFormClass, L"", true).empty())
+      << "the installer window must stay hidden";
+  ExpectCurrentPlayerInstalled();
+  Screenshot("installing");
+  ASSERT_TRUE(probe::AnswerBox(box, L"OK"));
+  probe::WaitWindowGone(box);
+
+  // The outcome, then the display-properties question.
+  HWND question = probe::WaitForBox(process_.id(), L"確認", kInstallTimeoutMs);
+  ASSERT_NE(question, nullptr) << "no display-properties question";
+  EXPECT_EQ(probe::BoxText(question), kDisplayQuestion);
+  EXPECT_EQ(CaptionOf(label), kInstalled);
+  EXPECT_TRUE(probe::FindTopWindows(process_.id(), kFormClass, L"", true).empty());
+  Screenshot("installed");
+  ASSERT_TRUE(probe::AnswerBox(question, L"いいえ"));
+
+  EXPECT_EQ(WaitEnd(), 0u);
+  ExpectInstalled();
+  std::ifstream program(ScrIn(SystemFolder()), std::ios::binary);
+  const std::string first((std::istreambuf_iterator<char>(program)), std::istreambuf_iterator<char>());
+  EXPECT_NE(first, "old program") << "the older copy was replaced";
+}
+
+// An old player (6.0.79): the start-up removes it, its setup puts the current
+// control in its place, and the version-7 movie plays.
+TEST_F(Movie, OldPlayerIsUpdatedAndVersion7MoviePlays) {
+  ASSERT_TRUE(PreinstallPlayer(StandinControl("6.0.79")));
+  ASSERT_EQ(FileVersionText(PlayerControl()), L"6.0.79.0");
+  Start(MovieSpec(MakeMovie(7, kMovieOrange, true)));
+  ExpectMoviePlaying(kMovieOrange);
+  ExpectCurrentPlayerInstalled();
+  probe::Click(window_.cancelBtn);
+  EXPECT_EQ(WaitEnd(), 0u);
+}
+
+// An old player whose file is in use cannot be removed: its setup is put off to
+// the installation, where the setup replaces the file only at the next start of
+// Windows and asks for a restart in its own box. The installer answers that box
+// with No itself and asks its own restart question instead of the
+// display-properties question.
+TEST_F(Movie, LockedOldPlayerUpdatedDuringInstallationAsksToRestart) {
+  ASSERT_TRUE(PreinstallPlayer(StandinControl("6.0.79")));
+  // Mapped as an image, the file cannot be deleted while this test runs.
+  HMODULE held = LoadLibraryExW(PlayerControl().wstring().c_str(), nullptr,
+                                DONT_RESOLVE_DLL_REFERENCES);
+  ASSERT_NE(held, nullptr);
+  lvpack::PackageSpec spec = MovieSpec(MakeMovie(6, kMovieGreen, false));
+  spec.slots[payload::kSlotFlashSetup].file = FlashSetupVariant("prompt");
+  Start(spec);
+
+  // The old player plays the version-6 movie; nothing was installed yet.
+  ExpectMoviePlaying(kMovieGreen);
+  EXPECT_EQ(FileVersionText(PlayerControl()), L"6.0.79.0");
+  EXPECT_EQ(FindWindowW(nullptr, kSetupPromptTitle.c_str()), nullptr)
+      << "the setup must not run before the installation";
+
+  probe::Click(window_.installBtn);
+  HWND question = probe::WaitForBox(process_.id(), kInstalled, kInstallTimeoutMs);
+  ASSERT_NE(question, nullptr) << "no restart question";
+  EXPECT_EQ(probe::BoxText(question), kRestartQuestion);
+  // A system Yes/No box: its buttons carry the system's access keys ("はい(&Y)").
+  const std::vector<std::wstring> buttons = probe::BoxButtons(question);
+  ASSERT_EQ(buttons.size(), 2u);
+  EXPECT_EQ(buttons[0].rfind(L"はい", 0), 0u) << buttons[0].size();
+  EXPECT_EQ(buttons[1].rfind(L"いいえ", 0), 0u) << buttons[1].size();
+  EXPECT_EQ(FindWindowW(nullptr, kSetupPromptTitle.c_str()), nullptr)
+      << "the setup's own prompt was answered before the question";
+  Screenshot("restart-question");
+  // The setup registered its new control beside the file in use.
+  const fs::path update = PlayerFolder() / "FlashUpdate.ocx";
+  EXPECT_EQ(FileVersionText(update), kCurrentPlayer);
+  EXPECT_TRUE(SamePath(RegisteredPlayerFile(), update)) << RegisteredPlayerFile();
+  ASSERT_TRUE(probe::AnswerBox(question, buttons[1]));
+
+  EXPECT_EQ(WaitEnd(), 0u);
+  ExpectInstalled();
+  EXPECT_TRUE(probe::FindTopWindows(process_.id(), L"#32770", L"確認", false).empty());
+  FreeLibrary(held);
+}
+
+}  // namespace
+}  // namespace e2e
