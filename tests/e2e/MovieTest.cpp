@@ -30,10 +30,13 @@ const std::wstring kRestartQuestion =
     L"今すぐコンピュータを再起動しますか？";
 const std::wstring kSetupPromptTitle = L"Macromedia Flash Player 7";
 const std::wstring kCurrentPlayer = L"7.0.19.0";
+const std::wstring kFailedPrefix = L"インストールに失敗しました。インストーラを再作成してください。";
 
 constexpr COLORREF kMovieGreen = RGB(0x20, 0xA0, 0x60);
 constexpr COLORREF kMovieOrange = RGB(0xF0, 0x90, 0x10);
 constexpr DWORD kInstallTimeoutMs = 60000;
+// A start-up that can never get a player ends in seconds, not minutes.
+constexpr DWORD kQuickEndMs = 20000;
 
 fs::path ScrIn(const fs::path& folder) { return folder / L"Night Saver.scr"; }
 fs::path DataFolderIn(const fs::path& folder) { return folder / L"Night Saver dir"; }
@@ -136,7 +139,7 @@ TEST_F(Movie, CompressedMovieOnMachineWithoutPlayerInstallsPlayerAndPlays) {
   ExpectMoviePlaying(kMovieGreen);
   ExpectCurrentPlayerInstalled();
   EXPECT_TRUE(probe::FindTopWindows(process_.id(), L"#32770", L"", true).empty())
-      << "the quiet setup showed nothing";
+      << "no box at start-up";
   InstallAndExpectCompletion();
 }
 
@@ -257,6 +260,38 @@ TEST_F(Movie, LockedOldPlayerUpdatedDuringInstallationAsksToRestart) {
   ExpectInstalled();
   EXPECT_TRUE(probe::FindTopWindows(process_.id(), L"#32770", L"確認", false).empty());
   FreeLibrary(held);
+}
+
+// A player setup that cannot run leaves the machine without a player: the
+// start-up must not wait for a control that can never appear. The movie cannot
+// be shown, the installation without the window tries the setup again, fails
+// with the shell's code, and the program ends with the damaged-installer message.
+TEST_F(Movie, UnstartablePlayerSetupEndsQuicklyWithTheShellCode) {
+  lvpack::PackageSpec spec = MovieSpec(MakeMovie(7, kMovieGreen, true));
+  // Not a program: the shell refuses it with ERROR_BAD_FORMAT (11).
+  spec.slots[payload::kSlotFlashSetup].file = workspace_.Write("flashax.exe", std::string(600, 'X'));
+  const DWORD start = GetTickCount();
+  Start(spec);
+
+  HWND box = probe::WaitForBox(process_.id(), L"エラー", kQuickEndMs);
+  ASSERT_NE(box, nullptr) << "no damaged-installer message";
+  EXPECT_LT(GetTickCount() - start, kQuickEndMs);
+  EXPECT_EQ(probe::BoxText(box), L"インストーラが破損していますLumivaneエラー = 11. ");
+  EXPECT_EQ(probe::BoxButtons(box), std::vector<std::wstring>{L"中止"});
+  HWND preparing = probe::WaitForWindow(process_.id(), kPreparingClass, L"", true, 1000);
+  ASSERT_NE(preparing, nullptr);
+  HWND label = probe::FindDescendant(preparing, L"Static", L"");
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(CaptionOf(label), kFailedPrefix + L"11");
+  EXPECT_TRUE(probe::FindTopWindows(process_.id(), kFormClass, L"", true).empty());
+  Screenshot("damaged");
+  ASSERT_TRUE(probe::AnswerBox(box, L"中止"));
+
+  EXPECT_EQ(WaitEnd(), 0u);
+  EXPECT_FALSE(fs::exists(PlayerControl()));
+  EXPECT_TRUE(RegisteredPlayerFile().empty());
+  EXPECT_FALSE(fs::exists(ScrIn(SystemFolder()))) << "the failed installation was removed";
+  EXPECT_FALSE(fs::exists(DataFolderIn(SystemFolder())));
 }
 
 }  // namespace
