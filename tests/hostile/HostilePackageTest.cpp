@@ -8,6 +8,7 @@
 
 #include <zlib.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "dcl/DclBuffer.h"
@@ -62,7 +63,7 @@ class HostilePackage : public ::testing::Test {
     ASSERT_TRUE(outcome.ended) << Describe(outcome);
     EXPECT_TRUE(ReportsCode(outcome, expectedCode))
         << "expected code " << expectedCode << "; " << Describe(outcome);
-    RecordProperty("outcome", Describe(outcome));
+    std::printf("%s: %s\n", CaseName().c_str(), Describe(outcome).c_str());
     const auto changed = Compare(before, after, IsSystemIni);
     EXPECT_TRUE(changed.empty()) << "changed outside the allowed places:\n" << Join(changed);
   }
@@ -152,6 +153,7 @@ TEST_F(HostilePackage, OverlappingRecordsInstallOnlyIntoTheSaversPlaces) {
   const Outcome outcome = RunInstaller(installer_.path, kCaseLimitMs);
   const Snapshot after = TakeSnapshot();
   ASSERT_TRUE(outcome.ended) << Describe(outcome);
+  std::printf("%s: %s\n", CaseName().c_str(), Describe(outcome).c_str());
   EXPECT_EQ(outcome.exitCode, 0u) << Describe(outcome);
   const auto changed = Compare(before, after, [&](const std::wstring& item) { return IsSaverPlace(item, saverName_); });
   EXPECT_TRUE(changed.empty()) << Join(changed);
@@ -295,8 +297,7 @@ TEST_F(HostilePackage, MovieDeclaring2GBWithAnExpandingStreamEnds) {
   });
   const Snapshot after = TakeSnapshot();
   ASSERT_TRUE(outcome.ended) << Describe(outcome);
-  RecordProperty("outcome", Describe(outcome));
-  std::printf("movie case: %s\n", Describe(outcome).c_str());
+  std::printf("%s: %s\n", CaseName().c_str(), Describe(outcome).c_str());
   const auto changed = Compare(before, after, [&](const std::wstring& item) { return IsSaverPlace(item, saverName_); });
   EXPECT_TRUE(changed.empty()) << Join(changed);
 }
