@@ -193,6 +193,26 @@ TEST_F(Installation, MovieThatCannotBeShownInstallsWithoutTheWindow) {
   ExpectInstalled();
 }
 
+// Declining the overwrite question there ends the program without any message.
+TEST_F(Installation, MovieThatCannotBeShownAndDeclinedOverwriteEndsQuietly) {
+  std::ofstream(ScrIn(SystemFolder()), std::ios::binary) << "installed program";
+  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
+  spec.contentKind = payload::kContentMovieAlt;
+  spec.slots[payload::kSlotPresentation].file = workspace_.Write("movie.swf", std::string("not a movie"));
+  Start(spec, false);
+  HWND box = probe::WaitForBox(process_.id(), L"確認", 60000);
+  ASSERT_NE(box, nullptr) << "no overwrite question";
+  EXPECT_EQ(probe::BoxText(box), kOverwriteQuestion);
+  probe::AnswerBox(box, L"キャンセル");
+  // No damaged-installer box follows: the program ends by itself.
+  DWORD code = 1;
+  ASSERT_TRUE(process_.WaitExit(code, 20000));
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(WorkFolders().empty());
+  EXPECT_EQ(ReadText(ScrIn(SystemFolder())), "installed program");
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+}
+
 TEST_F(Installation, OlderCopyCancelKeepsItAndOkReplacesIt) {
   // An older copy in the system folder and a data folder in the Windows folder.
   std::ofstream(ScrIn(SystemFolder()), std::ios::binary) << "old program";

@@ -41,6 +41,18 @@ constexpr DWORD kQuickEndMs = 20000;
 fs::path ScrIn(const fs::path& folder) { return folder / L"Night Saver.scr"; }
 fs::path DataFolderIn(const fs::path& folder) { return folder / L"Night Saver dir"; }
 
+// Temporary folders "FlashPanel<n>" of the movie panel under the TEMP folder.
+std::vector<fs::path> PanelFolders() {
+  std::vector<fs::path> found;
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(fs::path(temp), error))
+    if (entry.is_directory() && entry.path().filename().wstring().rfind(L"FlashPanel", 0) == 0)
+      found.push_back(entry.path());
+  return found;
+}
+
 bool SamePath(const std::wstring& a, const fs::path& b) {
   return lstrcmpiW(a.c_str(), b.wstring().c_str()) == 0;
 }
@@ -106,6 +118,7 @@ class Movie : public ::testing::Test {
     DWORD code = 0xDEAD;
     EXPECT_TRUE(process_.WaitExit(code, kInstallTimeoutMs)) << "the installer did not end";
     EXPECT_TRUE(WorkFolders().empty()) << "the work folder was left behind";
+    EXPECT_TRUE(PanelFolders().empty()) << "the movie panel's folder was left behind";
     return code;
   }
 
@@ -138,6 +151,7 @@ TEST_F(Movie, CompressedMovieOnMachineWithoutPlayerInstallsPlayerAndPlays) {
   Start(MovieSpec(MakeMovie(7, kMovieGreen, true)));
   ExpectMoviePlaying(kMovieGreen);
   ExpectCurrentPlayerInstalled();
+  EXPECT_EQ(PanelFolders().size(), 1u) << "the converted movie lives in the panel's folder";
   EXPECT_TRUE(probe::FindTopWindows(process_.id(), L"#32770", L"", true).empty())
       << "no box at start-up";
   InstallAndExpectCompletion();
