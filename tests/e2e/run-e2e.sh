@@ -9,6 +9,7 @@ filter=$2
 mkdir -p "$LV_E2E_OUT/screenshots"
 "$LV_SOURCE_DIR/scripts/wine-run" --fresh "$exe" --gtest_filter="$filter"
 rc=$?
+command -v convert >/dev/null || exit $rc  # without ImageMagick the BMP files stay
 for shot in "$LV_E2E_OUT"/screenshots/*.bmp; do
   [ -e "$shot" ] || continue
   convert "$shot" "${shot%.bmp}.png" && rm -f "$shot"
