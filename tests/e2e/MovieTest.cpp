@@ -165,6 +165,17 @@ TEST_F(Movie, PlainMovieOnMachineWithoutPlayerInstallsPlayerAndPlays) {
   InstallAndExpectCompletion();
 }
 
+// A setup that takes its time: the start-up waits for the control while the
+// setup still runs, and then plays the movie instead of giving up on it.
+TEST_F(Movie, SlowPlayerSetupIsWaitedForAndTheMoviePlays) {
+  lvpack::PackageSpec spec = MovieSpec(MakeMovie(7, kMovieOrange, true));
+  spec.slots[payload::kSlotFlashSetup].file = FlashSetupVariant("slow");
+  Start(spec);
+  ExpectMoviePlaying(kMovieOrange);
+  ExpectCurrentPlayerInstalled();
+  InstallAndExpectCompletion();
+}
+
 // A version-8 movie is more than the installed player (7) can play: the
 // installation runs at once with the preparing window as the only display. An
 // older copy of the saver makes the overwrite question come while the

@@ -272,5 +272,21 @@ TEST_F(ReadyScreen, CloseBoxEndsTheProgramAndRemovesTheWorkFolder) {
   EXPECT_TRUE(WorkFolders().empty());
 }
 
+// lvprobe's own command: both windows photographed, the installer closed by Cancel.
+TEST_F(ReadyScreen, LvprobeShotsPhotographsBothWindows) {
+  installer_ = BuildInstaller(workspace_, BasicSpec(workspace_, "Night Saver"), "setup.exe");
+  const fs::path folder = workspace_.folder() / "shots";
+  fs::create_directories(folder);
+  probe::Process lvprobe;
+  ASSERT_TRUE(lvprobe.Start(PathFromEnvironment("LV_E2E_LVPROBE").wstring(), {},
+                            {L"shots", installer_.wstring(), folder.wstring()}));
+  DWORD code = 99;
+  ASSERT_TRUE(lvprobe.WaitExit(code, 60000));
+  EXPECT_EQ(code, 0u);
+  EXPECT_GT(fs::file_size(folder / "preparing.bmp"), 1000u);
+  EXPECT_GT(fs::file_size(folder / "installer.bmp"), 1000u);
+  EXPECT_TRUE(WorkFolders().empty());
+}
+
 }  // namespace
 }  // namespace e2e

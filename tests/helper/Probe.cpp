@@ -81,8 +81,10 @@ Process::~Process() {
   if (process_ != nullptr) CloseHandle(process_);
 }
 
-bool Process::Start(const std::wstring& path, const std::vector<std::wstring>& environment) {
+bool Process::Start(const std::wstring& path, const std::vector<std::wstring>& environment,
+                    const std::vector<std::wstring>& arguments) {
   std::wstring commandLine = L"\"" + path + L"\"";
+  for (const auto& argument : arguments) commandLine += L" \"" + argument + L"\"";
   std::wstring env = BuildEnvironment(environment);
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);

@@ -22,9 +22,10 @@ class Process {
   Process(const Process&) = delete;
   Process& operator=(const Process&) = delete;
 
-  // Starts `path` with no arguments; `environment` entries "NAME=value" are added
-  // to (or replace those of) this process's environment.
-  bool Start(const std::wstring& path, const std::vector<std::wstring>& environment = {});
+  // Starts `path`; `environment` entries "NAME=value" are added to (or replace
+  // those of) this process's environment; `arguments` are quoted as needed.
+  bool Start(const std::wstring& path, const std::vector<std::wstring>& environment = {},
+             const std::vector<std::wstring>& arguments = {});
   DWORD id() const { return id_; }
   bool Running() const;
   // Waits for the end; false on timeout. `exitCode` is the process's exit code.
