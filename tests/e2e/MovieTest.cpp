@@ -152,6 +152,9 @@ TEST_F(Movie, CompressedMovieOnMachineWithoutPlayerInstallsPlayerAndPlays) {
   ExpectMoviePlaying(kMovieGreen);
   ExpectCurrentPlayerInstalled();
   EXPECT_EQ(PanelFolders().size(), 1u) << "the converted movie lives in the panel's folder";
+  const auto work = WorkFolders();
+  ASSERT_EQ(work.size(), 1u);
+  EXPECT_TRUE(fs::exists(work.front() / "flashax.exe")) << "the setup ran from the work folder";
   EXPECT_TRUE(probe::FindTopWindows(process_.id(), L"#32770", L"", true).empty())
       << "no box at start-up";
   InstallAndExpectCompletion();
