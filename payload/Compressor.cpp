@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "messages/MessageBox.h"
+#include "messages/SystemText.h"
 #include "messages/Messages.h"
 #include "messages/logFile.h"
 
@@ -33,12 +34,7 @@ class FileHandle {
 
 // The system's text for a Windows error code, without the trailing line break.
 std::wstring SystemErrorText(DWORD code) {
-  wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring result = n != 0 && text != nullptr ? std::wstring(text, n) : std::wstring();
-  if (text != nullptr) LocalFree(text);
+  std::wstring result = SystemMessageText(code);
   while (!result.empty() && (result.back() == L'\n' || result.back() == L'\r'))
     result.pop_back();
   return result;

@@ -10,6 +10,7 @@
 #include "app/StatusDisplay.h"
 #include "messages/MessageBox.h"
 #include "messages/Messages.h"
+#include "messages/SystemText.h"
 #include "messages/logFile.h"
 #include "payload/Compressor.h"
 #include "payload/FileCopy.h"
@@ -31,17 +32,6 @@ FileStream dataFile;
 bool dataFileOpen = false;
 bool dataFileOpened = false;  // the `opened` value of the last opening
 std::array<payload::SaverEntry, kEntrySlots> entries;
-
-std::wstring SystemMessageText(rc::Result code) {
-  wchar_t* buffer = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
-  std::wstring text;
-  if (length > 0 && buffer != nullptr) text.assign(buffer, length);
-  if (buffer != nullptr) LocalFree(buffer);
-  return text;
-}
 
 // Failures of reading or writing the file itself (as opposed to the installer's
 // own judgement of its content) are the ones that bring a box.
@@ -212,7 +202,7 @@ rc::Result ExtractSaverEntry(const std::wstring& folder, int entry) {
   if (result != rc::kOk) {
     if (result > 0) {
       ShowErrorBox(LoadMessage(msg::sProductError) + LoadMessage(msg::sSaverDataFileReadError) +
-                   SystemMessageText(result));
+                   SystemMessageText(static_cast<unsigned long>(result)));
     }
     if (written) DeleteFileW(path.c_str());
   }
@@ -224,7 +214,7 @@ rc::Result CloseSaverDataFile() {
   dataFileOpen = false;
   const rc::Result result = dataFile.Close();
   if (result != rc::kOk)
-    ShowErrorBox(LoadMessage(msg::sCannotCloseFile) + L"\r\n" + SystemMessageText(result));
+    ShowErrorBox(LoadMessage(msg::sCannotCloseFile) + L"\r\n" + SystemMessageText(static_cast<unsigned long>(result)));
   return result;
 }
 
