@@ -418,7 +418,7 @@ TEST_F(CancelAtPause, EveryStatusTextLeavesNothingBehind) {
     outcome = RunInstaller(installer_.path, kLimitMs, std::ref(driver), {}, 5);
     const Snapshot after = TakeSnapshot();
     std::printf("cancel at %s: %s; cancel %s\n", Narrow(texts[at]).c_str(), Describe(outcome).c_str(),
-                driver.cancelPressed ? "pressed" : "not pressed (the text did not show)");
+                driver.cancelPressed ? "pressed" : "not pressed (text not seen, or Cancel already gone)");
     EXPECT_TRUE(outcome.ended) << Describe(outcome);
     if (!driver.cancelPressed) continue;
     ++cancelled;
