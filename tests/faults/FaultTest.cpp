@@ -102,7 +102,7 @@ class Fault : public ::testing::Test {
   static void SetUpTestSuite() {
     if (fs::exists(SystemFolder() / "Warmup Saver.scr")) return;
     const fs::path folder = CaseFolder("warmup");
-    lvpack::InstallerFile installer = Assemble(SilentSpec(folder, "Warmup Saver"), folder / "setup.exe");
+    lvpack::InstallerFile installer = Assemble(SilentPackage(folder, "Warmup Saver"), folder / "setup.exe");
     Save(installer);
     const Outcome outcome = RunInstaller(installer.path, kLimitMs);
     ASSERT_TRUE(outcome.ended && outcome.exitCode == 0) << Describe(outcome);
@@ -112,7 +112,7 @@ class Fault : public ::testing::Test {
     saverName_ = "Fault " + CaseName();
     if (saverName_.size() > 60) saverName_.resize(60);
     folder_ = CaseFolder(CaseName());
-    installer_ = Assemble(SilentSpec(folder_, saverName_), folder_ / "setup.exe");
+    installer_ = Assemble(SilentPackage(folder_, saverName_), folder_ / "setup.exe");
   }
 
   // Runs the installer; afterwards `changed` lists what differs from before,
@@ -164,7 +164,7 @@ TEST_F(Fault, DiskFullDuringExtraction) {
   Bytes big(3u << 20);
   for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<std::uint8_t>((i * 2654435761u) >> 13);
   WriteBytes(folder_ / "content" / "big.dat", big);
-  installer_ = Assemble(SilentSpec(folder_, saverName_), folder_ / "setup.exe");
+  installer_ = Assemble(SilentPackage(folder_, saverName_), folder_ / "setup.exe");
 
   const fs::path work = drive / "work";
   fs::create_directories(work);
@@ -364,7 +364,7 @@ class CancelAtPause : public Fault {
  protected:
   void MakeWindowed(const std::string& name) {
     saverName_ = name;
-    installer_ = Assemble(SilentSpec(folder_, saverName_), folder_ / "setup.exe");
+    installer_ = Assemble(SilentPackage(folder_, saverName_), folder_ / "setup.exe");
     installer_.block.header.contentKind = payload::kContentBitmap;
     Bytes bmp(54 + 40 * 20 * 3, 0);  // 40 x 20, 24 bits
     bmp[0] = 'B';

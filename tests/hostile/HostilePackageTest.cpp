@@ -39,7 +39,7 @@ class HostilePackage : public ::testing::Test {
   static void SetUpTestSuite() {
     if (fs::exists(SystemFolder() / "Warmup Saver.scr")) return;
     const fs::path folder = CaseFolder("warmup");
-    lvpack::InstallerFile installer = Assemble(SilentSpec(folder, "Warmup Saver"), folder / "setup.exe");
+    lvpack::InstallerFile installer = Assemble(SilentPackage(folder, "Warmup Saver"), folder / "setup.exe");
     Save(installer);
     const Outcome outcome = RunInstaller(installer.path, kCaseLimitMs);
     ASSERT_TRUE(outcome.ended && outcome.exitCode == 0) << Describe(outcome);
@@ -50,7 +50,7 @@ class HostilePackage : public ::testing::Test {
     static int serial = 0;
     saverName_ = "Hostile Saver " + std::to_string(++serial);
     folder_ = CaseFolder(CaseName());
-    installer_ = Assemble(SilentSpec(folder_, saverName_), folder_ / "setup.exe");
+    installer_ = Assemble(SilentPackage(folder_, saverName_), folder_ / "setup.exe");
   }
 
   // Runs the edited installer and checks how it ended and what it left.

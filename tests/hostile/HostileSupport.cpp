@@ -193,21 +193,21 @@ void WriteBytes(const fs::path& path, const Bytes& bytes) {
   if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
-lvpack::PackageSpec SilentSpec(const fs::path& folder, const std::string& saverName) {
-  lvpack::PackageSpec spec = lvpack::DefaultSpec();
-  spec.manifestPath = folder / "manifest.json";
-  spec.saverName = saverName;
-  spec.contentKind = payload::kContentSilent;
-  spec.showLicense = false;
-  spec.hasDocument = false;
-  spec.offerDisplayProperties = false;
-  spec.image = InstallerImage();
+lvpack::PackageSpec SilentPackage(const fs::path& folder, const std::string& saverName) {
+  lvpack::PackageSpec package = lvpack::DefaultSpec();
+  package.manifestPath = folder / "manifest.json";
+  package.saverName = saverName;
+  package.contentKind = payload::kContentSilent;
+  package.showLicense = false;
+  package.hasDocument = false;
+  package.offerDisplayProperties = false;
+  package.image = InstallerImage();
   auto file = [&](const std::string& name, const std::string& text) {
     const fs::path path = folder / name;
     WriteBytes(path, Bytes(text.begin(), text.end()));
     return path;
   };
-  auto& slots = spec.slots;
+  auto& slots = package.slots;
   slots[payload::kSlotDecompressor].file = Decompressor();
   slots[payload::kSlotFlashSetup].file = FlashSetup();
   slots[payload::kSlotSaverProgram].file = file("saver.scr", std::string(4000, 'S'));
@@ -223,11 +223,11 @@ lvpack::PackageSpec SilentSpec(const fs::path& folder, const std::string& saverN
   slots[payload::kSlotEngine1].file = file("saver1.dll", std::string(2000, '1'));
   slots[payload::kSlotEngine2].file = file("saver2.dll", std::string(1000, '2'));
   for (auto& slot : slots) slot.compressed = false;
-  return spec;
+  return package;
 }
 
-lvpack::InstallerFile Assemble(const lvpack::PackageSpec& spec, const fs::path& file) {
-  lvpack::Bytes bytes = lvpack::BuildInstaller(spec);
+lvpack::InstallerFile Assemble(const lvpack::PackageSpec& package, const fs::path& file) {
+  lvpack::Bytes bytes = lvpack::BuildInstaller(package);
   return lvpack::ParseInstaller(file, std::move(bytes));
 }
 
