@@ -75,16 +75,16 @@ fs::path Workspace::Write(const std::string& name, const std::string& text) cons
   return Write(name, Bytes(text.begin(), text.end()));
 }
 
-lvpack::PackageSpec BasicSpec(const Workspace& workspace, const std::string& saverName) {
-  lvpack::PackageSpec spec = lvpack::DefaultSpec();
-  spec.manifestPath = workspace.folder() / "manifest.json";
-  spec.saverName = saverName;
-  spec.contentKind = payload::kContentBitmap;
-  spec.showLicense = false;
-  spec.hasDocument = false;
-  spec.offerDisplayProperties = false;
-  spec.image = InstallerImage();
-  auto& slots = spec.slots;
+lvpack::PackagePlan BasicPlan(const Workspace& workspace, const std::string& saverName) {
+  lvpack::PackagePlan plan = lvpack::DefaultPlan();
+  plan.manifestPath = workspace.folder() / "manifest.json";
+  plan.saverName = saverName;
+  plan.contentKind = payload::kContentBitmap;
+  plan.showLicense = false;
+  plan.hasDocument = false;
+  plan.offerDisplayProperties = false;
+  plan.image = InstallerImage();
+  auto& slots = plan.slots;
   slots[payload::kSlotDecompressor].file = Decompressor();
   slots[payload::kSlotFlashSetup].file = FlashSetup();
   slots[payload::kSlotPresentation].file = workspace.Write("picture.bmp", MakeBmp(200, 100));
@@ -102,12 +102,12 @@ lvpack::PackageSpec BasicSpec(const Workspace& workspace, const std::string& sav
   slots[payload::kSlotEngine1].file = workspace.Write("saver1.dll", std::string(2000, '1'));
   slots[payload::kSlotEngine2].file = workspace.Write("saver2.dll", std::string(1000, '2'));
   for (auto& slot : slots) slot.compressed = false;
-  return spec;
+  return plan;
 }
 
-fs::path BuildInstaller(const Workspace& workspace, const lvpack::PackageSpec& spec,
+fs::path BuildInstaller(const Workspace& workspace, const lvpack::PackagePlan& plan,
                         const std::string& file) {
-  const lvpack::Bytes bytes = lvpack::BuildInstaller(spec);
+  const lvpack::Bytes bytes = lvpack::BuildInstaller(plan);
   return workspace.Write(file, bytes);
 }
 

@@ -40,10 +40,10 @@ class Workspace {
 // A package description with every slot the installation needs, filled with
 // small stored files: picture presentation (BMP), no licence, display
 // properties not offered.
-lvpack::PackageSpec BasicSpec(const Workspace& workspace, const std::string& saverName);
+lvpack::PackagePlan BasicPlan(const Workspace& workspace, const std::string& saverName);
 
-// Writes the installer for `spec` to workspace/<file>.
-fs::path BuildInstaller(const Workspace& workspace, const lvpack::PackageSpec& spec,
+// Writes the installer for `plan` to workspace/<file>.
+fs::path BuildInstaller(const Workspace& workspace, const lvpack::PackagePlan& plan,
                         const std::string& file);
 
 // Empties slot `slot` of an installer file in place (its name length becomes 0).

@@ -68,8 +68,8 @@ class Installation : public ::testing::Test {
  protected:
   Installation() : workspace_(::testing::UnitTest::GetInstance()->current_test_info()->name()) {}
 
-  void Start(const lvpack::PackageSpec& spec, bool expectWindow = true) {
-    installer_ = BuildInstaller(workspace_, spec, "setup.exe");
+  void Start(const lvpack::PackagePlan& plan, bool expectWindow = true) {
+    installer_ = BuildInstaller(workspace_, plan, "setup.exe");
     ASSERT_TRUE(process_.Start(installer_.wstring()));
     if (!expectWindow) return;
     window_ = WaitForInstaller(process_);
@@ -119,9 +119,9 @@ class Installation : public ::testing::Test {
 };
 
 TEST_F(Installation, FreshInstallCompletesAsksForDisplayPropertiesAndEnds) {
-  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
-  spec.offerDisplayProperties = true;
-  Start(spec);
+  lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
+  plan.offerDisplayProperties = true;
+  Start(plan);
   probe::Click(window_.installBtn);
 
   // The question comes while the complete screen is up.
@@ -152,9 +152,9 @@ TEST_F(Installation, YesOpensTheDisplayProperties) {
   // The display control panel of the bench is our stand-in applet.
   fs::copy_file(PathFromEnvironment("LV_E2E_DESKCPL"), SystemFolder() / "desk.cpl",
                 fs::copy_options::overwrite_existing);
-  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
-  spec.offerDisplayProperties = true;
-  Start(spec);
+  lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
+  plan.offerDisplayProperties = true;
+  Start(plan);
   probe::Click(window_.installBtn);
   ASSERT_TRUE(Answer(L"確認", kDisplayQuestion, L"はい"));
   EXPECT_EQ(WaitEnd(), 0u);
@@ -171,11 +171,11 @@ TEST_F(Installation, YesOpensTheDisplayProperties) {
 // A movie the player cannot show: the installation runs at once with the
 // preparing window as the only display, then the program asks and ends.
 TEST_F(Installation, MovieThatCannotBeShownInstallsWithoutTheWindow) {
-  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
-  spec.contentKind = payload::kContentMovieAlt;
-  spec.offerDisplayProperties = true;
-  spec.slots[payload::kSlotPresentation].file = workspace_.Write("movie.swf", std::string("not a movie"));
-  Start(spec, false);
+  lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
+  plan.contentKind = payload::kContentMovieAlt;
+  plan.offerDisplayProperties = true;
+  plan.slots[payload::kSlotPresentation].file = workspace_.Write("movie.swf", std::string("not a movie"));
+  Start(plan, false);
   HWND box = probe::WaitForBox(process_.id(), L"確認", 60000);
   ASSERT_NE(box, nullptr) << "no display-properties question";
   EXPECT_EQ(probe::BoxText(box), kDisplayQuestion);
@@ -196,10 +196,10 @@ TEST_F(Installation, MovieThatCannotBeShownInstallsWithoutTheWindow) {
 // Declining the overwrite question there ends the program without any message.
 TEST_F(Installation, MovieThatCannotBeShownAndDeclinedOverwriteEndsQuietly) {
   std::ofstream(ScrIn(SystemFolder()), std::ios::binary) << "installed program";
-  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
-  spec.contentKind = payload::kContentMovieAlt;
-  spec.slots[payload::kSlotPresentation].file = workspace_.Write("movie.swf", std::string("not a movie"));
-  Start(spec, false);
+  lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
+  plan.contentKind = payload::kContentMovieAlt;
+  plan.slots[payload::kSlotPresentation].file = workspace_.Write("movie.swf", std::string("not a movie"));
+  Start(plan, false);
   HWND box = probe::WaitForBox(process_.id(), L"確認", 60000);
   ASSERT_NE(box, nullptr) << "no overwrite question";
   EXPECT_EQ(probe::BoxText(box), kOverwriteQuestion);
@@ -218,7 +218,7 @@ TEST_F(Installation, OlderCopyCancelKeepsItAndOkReplacesIt) {
   std::ofstream(ScrIn(SystemFolder()), std::ios::binary) << "old program";
   fs::create_directories(DataFolderIn(WindowsFolder()));
   std::ofstream(DataFolderIn(WindowsFolder()) / "old.txt") << "old";
-  Start(BasicSpec(workspace_, "Night Saver"));
+  Start(BasicPlan(workspace_, "Night Saver"));
 
   probe::Click(window_.installBtn);
   ASSERT_TRUE(Answer(L"確認", kOverwriteQuestion, L"キャンセル"));
@@ -242,7 +242,7 @@ TEST_F(Installation, OlderCopyCancelKeepsItAndOkReplacesIt) {
 }
 
 TEST_F(Installation, CancelDuringExtractionRemovesEverythingAndEnds) {
-  Start(BasicSpec(workspace_, "Night Saver"));
+  Start(BasicPlan(workspace_, "Night Saver"));
   probe::Click(window_.installBtn);
   // As soon as the first file has been written, press Cancel.
   const DWORD start = GetTickCount();
@@ -262,7 +262,7 @@ TEST_F(Installation, CancelBeforeTheTargetIsPreparedKeepsTheInstalledSaver) {
   std::ofstream(ScrIn(SystemFolder()), std::ios::binary) << "installed program";
   fs::create_directories(DataFolderIn(SystemFolder()));
   std::ofstream(DataFolderIn(SystemFolder()) / "settings.dat") << "settings";
-  Start(BasicSpec(workspace_, "Night Saver"));
+  Start(BasicPlan(workspace_, "Night Saver"));
   // Both clicks wait in the queue: the second is handled while the installing
   // state is being shown, before the overwrite question.
   probe::Click(window_.installBtn);
@@ -286,7 +286,7 @@ TEST_F(Installation, LockedProgramStopsWithOverwriteFailureAndRollsBack) {
   HANDLE lock = CreateFileW(ScrIn(SystemFolder()).wstring().c_str(), GENERIC_READ, 0, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-  Start(BasicSpec(workspace_, "Night Saver"));
+  Start(BasicPlan(workspace_, "Night Saver"));
   probe::Click(window_.installBtn);
   ASSERT_TRUE(Answer(L"確認", kOverwriteQuestion, L"OK"));
 
@@ -312,9 +312,9 @@ TEST_F(Installation, LockedProgramStopsWithOverwriteFailureAndRollsBack) {
 }
 
 TEST_F(Installation, SilentPackageInstallsWithoutWindowAndExitsWithResult) {
-  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
-  spec.contentKind = payload::kContentSilent;
-  Start(spec, false);
+  lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
+  plan.contentKind = payload::kContentSilent;
+  Start(plan, false);
   EXPECT_EQ(WaitEnd(), 0u);
   EXPECT_TRUE(probe::FindTopWindows(process_.id(), kFormClass, L"", true).empty());
   ExpectInstalled();
@@ -326,9 +326,9 @@ TEST_F(Installation, SilentPackageFailureBecomesTheExitCode) {
   HANDLE lock = CreateFileW(ScrIn(SystemFolder()).wstring().c_str(), GENERIC_READ, 0, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
-  spec.contentKind = payload::kContentSilent;
-  Start(spec, false);
+  lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
+  plan.contentKind = payload::kContentSilent;
+  Start(plan, false);
   // Every box that comes is an error box; answer them.
   DWORD code = 0;
   for (int i = 0; i < 5 && !process_.WaitExit(code, 500); ++i) {
@@ -347,9 +347,9 @@ TEST_F(Installation, SilentPackageFailureBecomesTheExitCode) {
 
 TEST_F(Installation, FailedRegistrationKeepsEverythingAndReportsMinus16) {
   // The program goes into the data folder, so it is not found where it is made current.
-  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
-  spec.slots[payload::kSlotSaverProgram].destination = 5;
-  Start(spec);
+  lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
+  plan.slots[payload::kSlotSaverProgram].destination = 5;
+  Start(plan);
   probe::Click(window_.installBtn);
   ASSERT_TRUE(probe::WaitForText(window_.status, kFailedPrefix + L"-16", 60000));
   probe::Pause(500);
@@ -373,7 +373,7 @@ TEST_F(Installation, RefusedProfileWriteKeepsEverythingAndReportsTheCode) {
   std::error_code ignored;
   fs::remove(ini, ignored);
   ASSERT_TRUE(fs::create_directory(ini));
-  Start(BasicSpec(workspace_, "Night Saver"));
+  Start(BasicPlan(workspace_, "Night Saver"));
   probe::Click(window_.installBtn);
   // Access denied has its own status text and box; any other code the generic text.
   HWND box = probe::WaitForBox(process_.id(), L"エラー", 30000);
@@ -399,9 +399,9 @@ TEST_F(Installation, RefusedProfileWriteKeepsEverythingAndReportsTheCode) {
 
 // The close box does nothing while the installation runs; it runs to its end.
 TEST_F(Installation, CloseBoxIsRefusedWhileInstalling) {
-  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
-  spec.offerDisplayProperties = true;
-  Start(spec);
+  lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
+  plan.offerDisplayProperties = true;
+  Start(plan);
   probe::Click(window_.installBtn);
   for (int i = 0; i < 1000 && probe::IsEnabled(window_.installBtn); ++i) probe::Pause(5);
   ASSERT_FALSE(probe::IsEnabled(window_.installBtn)) << "the installation did not start";

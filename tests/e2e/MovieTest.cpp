@@ -66,17 +66,17 @@ class Movie : public ::testing::Test {
     ASSERT_FALSE(fs::exists(PlayerControl())) << "the bench machine already has a player";
   }
 
-  lvpack::PackageSpec MovieSpec(const Bytes& movie) {
-    lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
-    spec.contentKind = payload::kContentMovie;
-    spec.offerDisplayProperties = true;
-    spec.slots[payload::kSlotPresentation].file = workspace_.Write("movie.swf", movie);
-    spec.slots[payload::kSlotPresentation].name = "movie.swf";
-    return spec;
+  lvpack::PackagePlan MoviePlan(const Bytes& movie) {
+    lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
+    plan.contentKind = payload::kContentMovie;
+    plan.offerDisplayProperties = true;
+    plan.slots[payload::kSlotPresentation].file = workspace_.Write("movie.swf", movie);
+    plan.slots[payload::kSlotPresentation].name = "movie.swf";
+    return plan;
   }
 
-  void Start(const lvpack::PackageSpec& spec) {
-    installer_ = BuildInstaller(workspace_, spec, "setup.exe");
+  void Start(const lvpack::PackagePlan& plan) {
+    installer_ = BuildInstaller(workspace_, plan, "setup.exe");
     ASSERT_TRUE(process_.Start(installer_.wstring()));
   }
 
@@ -148,7 +148,7 @@ class Movie : public ::testing::Test {
 // installs and registers the control, and the window then plays the movie.
 TEST_F(Movie, CompressedMovieOnMachineWithoutPlayerInstallsPlayerAndPlays) {
   EXPECT_TRUE(RegisteredPlayerFile().empty()) << "a player class is registered already";
-  Start(MovieSpec(MakeMovie(7, kMovieGreen, true)));
+  Start(MoviePlan(MakeMovie(7, kMovieGreen, true)));
   ExpectMoviePlaying(kMovieGreen);
   ExpectCurrentPlayerInstalled();
   EXPECT_EQ(PanelFolders().size(), 1u) << "the converted movie lives in the panel's folder";
@@ -162,7 +162,7 @@ TEST_F(Movie, CompressedMovieOnMachineWithoutPlayerInstallsPlayerAndPlays) {
 
 TEST_F(Movie, PlainMovieOnMachineWithoutPlayerInstallsPlayerAndPlays) {
   EXPECT_TRUE(RegisteredPlayerFile().empty()) << "a player class is registered already";
-  Start(MovieSpec(MakeMovie(6, kMovieOrange, false)));
+  Start(MoviePlan(MakeMovie(6, kMovieOrange, false)));
   ExpectMoviePlaying(kMovieOrange);
   ExpectCurrentPlayerInstalled();
   InstallAndExpectCompletion();
@@ -171,9 +171,9 @@ TEST_F(Movie, PlainMovieOnMachineWithoutPlayerInstallsPlayerAndPlays) {
 // A setup that takes its time: the start-up waits for the control while the
 // setup still runs, and then plays the movie instead of giving up on it.
 TEST_F(Movie, SlowPlayerSetupIsWaitedForAndTheMoviePlays) {
-  lvpack::PackageSpec spec = MovieSpec(MakeMovie(7, kMovieOrange, true));
-  spec.slots[payload::kSlotFlashSetup].file = FlashSetupVariant("slow");
-  Start(spec);
+  lvpack::PackagePlan plan = MoviePlan(MakeMovie(7, kMovieOrange, true));
+  plan.slots[payload::kSlotFlashSetup].file = FlashSetupVariant("slow");
+  Start(plan);
   ExpectMoviePlaying(kMovieOrange);
   ExpectCurrentPlayerInstalled();
   InstallAndExpectCompletion();
@@ -185,7 +185,7 @@ TEST_F(Movie, SlowPlayerSetupIsWaitedForAndTheMoviePlays) {
 // installing text is up, so that text can be seen for certain.
 TEST_F(Movie, Version8MovieInstallsWithoutTheWindow) {
   std::ofstream(ScrIn(SystemFolder()), std::ios::binary) << "old program";
-  Start(MovieSpec(MakeMovie(8, kMovieGreen, true)));
+  Start(MoviePlan(MakeMovie(8, kMovieGreen, true)));
 
   HWND preparing = probe::WaitForWindow(process_.id(), kPreparingClass, L"", true);
   ASSERT_NE(preparing, nullptr) << "no preparing window";
@@ -238,7 +238,7 @@ TEST_F(Movie, Version8MovieInstallsWithoutTheWindow) {
 TEST_F(Movie, OldPlayerIsUpdatedAndVersion7MoviePlays) {
   ASSERT_TRUE(PreinstallPlayer(StandinControl("6.0.79")));
   ASSERT_EQ(FileVersionText(PlayerControl()), L"6.0.79.0");
-  Start(MovieSpec(MakeMovie(7, kMovieOrange, true)));
+  Start(MoviePlan(MakeMovie(7, kMovieOrange, true)));
   ExpectMoviePlaying(kMovieOrange);
   ExpectCurrentPlayerInstalled();
   probe::Click(window_.cancelBtn);
@@ -256,9 +256,9 @@ TEST_F(Movie, LockedOldPlayerUpdatedDuringInstallationAsksToRestart) {
   HMODULE held = LoadLibraryExW(PlayerControl().wstring().c_str(), nullptr,
                                 DONT_RESOLVE_DLL_REFERENCES);
   ASSERT_NE(held, nullptr);
-  lvpack::PackageSpec spec = MovieSpec(MakeMovie(6, kMovieGreen, false));
-  spec.slots[payload::kSlotFlashSetup].file = FlashSetupVariant("prompt");
-  Start(spec);
+  lvpack::PackagePlan plan = MoviePlan(MakeMovie(6, kMovieGreen, false));
+  plan.slots[payload::kSlotFlashSetup].file = FlashSetupVariant("prompt");
+  Start(plan);
 
   // The old player plays the version-6 movie; nothing was installed yet.
   ExpectMoviePlaying(kMovieGreen);
@@ -295,11 +295,11 @@ TEST_F(Movie, LockedOldPlayerUpdatedDuringInstallationAsksToRestart) {
 // be shown, the installation without the window tries the setup again, fails
 // with the shell's code, and the program ends with the damaged-installer message.
 TEST_F(Movie, UnstartablePlayerSetupEndsQuicklyWithTheShellCode) {
-  lvpack::PackageSpec spec = MovieSpec(MakeMovie(7, kMovieGreen, true));
+  lvpack::PackagePlan plan = MoviePlan(MakeMovie(7, kMovieGreen, true));
   // Not a program: the shell refuses it with ERROR_BAD_FORMAT (11).
-  spec.slots[payload::kSlotFlashSetup].file = workspace_.Write("flashax.exe", std::string(600, 'X'));
+  plan.slots[payload::kSlotFlashSetup].file = workspace_.Write("flashax.exe", std::string(600, 'X'));
   const DWORD start = GetTickCount();
-  Start(spec);
+  Start(plan);
 
   HWND box = probe::WaitForBox(process_.id(), L"エラー", kQuickEndMs);
   ASSERT_NE(box, nullptr) << "no damaged-installer message";

@@ -42,8 +42,8 @@ class ReadyScreen : public ::testing::Test {
   ReadyScreen() : workspace_(::testing::UnitTest::GetInstance()->current_test_info()->name()) {}
 
   // Starts the installer and waits for its ready window.
-  void Start(const lvpack::PackageSpec& spec) {
-    installer_ = BuildInstaller(workspace_, spec, "setup.exe");
+  void Start(const lvpack::PackagePlan& plan) {
+    installer_ = BuildInstaller(workspace_, plan, "setup.exe");
     ASSERT_TRUE(process_.Start(installer_.wstring()));
     window_ = WaitForInstaller(process_);
     ASSERT_NE(window_.form, nullptr) << "the installer window did not appear";
@@ -66,7 +66,7 @@ class ReadyScreen : public ::testing::Test {
 };
 
 TEST_F(ReadyScreen, WithoutLicenceShowsPictureInstallAndCancelAtTheirPlaces) {
-  Start(BasicSpec(workspace_, "Night Saver"));
+  Start(BasicPlan(workspace_, "Night Saver"));
   Screenshot("ready");
 
   const RECT window = probe::WindowRectOf(window_.form);
@@ -127,14 +127,14 @@ TEST_F(ReadyScreen, WithoutLicenceShowsPictureInstallAndCancelAtTheirPlaces) {
 }
 
 TEST_F(ReadyScreen, WithLicenceIsSizeableWithMinimumAndShowsTheText) {
-  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
-  spec.showLicense = true;
+  lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
+  plan.showLicense = true;
   std::string licence;
   for (int line = 1; line <= 40; ++line)
     licence += "\x8E\x67\x97\x70\x8B\x96\x91\xF8 line " + std::to_string(line) + "\r\n";  // 使用許諾
-  spec.slots[payload::kSlotLicense].file = workspace_.Write("license.txt", licence);
-  spec.slots[payload::kSlotLicense].name = "license.txt";
-  Start(spec);
+  plan.slots[payload::kSlotLicense].file = workspace_.Write("license.txt", licence);
+  plan.slots[payload::kSlotLicense].name = "license.txt";
+  Start(plan);
   Screenshot("ready-licence");
 
   EXPECT_EQ(Width(probe::WindowRectOf(window_.form)), kArrangedWidth);
@@ -188,10 +188,10 @@ TEST_F(ReadyScreen, WithLicenceIsSizeableWithMinimumAndShowsTheText) {
 }
 
 TEST_F(ReadyScreen, JpegPictureIsShown) {
-  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
-  spec.contentKind = payload::kContentJpeg;
-  spec.slots[payload::kSlotPresentation].file = workspace_.Write("picture.jpg", MakeJpeg());
-  Start(spec);
+  lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
+  plan.contentKind = payload::kContentJpeg;
+  plan.slots[payload::kSlotPresentation].file = workspace_.Write("picture.jpg", MakeJpeg());
+  Start(plan);
   Screenshot("jpeg");
   const COLORREF pixel = ContentPixel(window_.form);
   EXPECT_GT(GetGValue(pixel), 150) << std::hex << pixel;
@@ -200,12 +200,12 @@ TEST_F(ReadyScreen, JpegPictureIsShown) {
 }
 
 TEST_F(ReadyScreen, MovieIsPlayedInTheContentArea) {
-  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
-  spec.contentKind = payload::kContentMovie;
+  lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
+  plan.contentKind = payload::kContentMovie;
   const fs::path movie = PathFromEnvironment("LV_E2E_SWF");
   if (!fs::exists(movie)) GTEST_SKIP() << "no sample movie on this machine";
-  spec.slots[payload::kSlotPresentation].file = movie;
-  Start(spec);
+  plan.slots[payload::kSlotPresentation].file = movie;
+  Start(plan);
   Screenshot("movie");
   EXPECT_TRUE(probe::IsEnabled(window_.installBtn));
   EXPECT_EQ(probe::TextOf(window_.installBtn), kReadyInstall);
@@ -213,9 +213,9 @@ TEST_F(ReadyScreen, MovieIsPlayedInTheContentArea) {
 }
 
 TEST_F(ReadyScreen, UnknownContentKindShowsEmptyWhiteArea) {
-  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
-  spec.contentKind = 5;
-  Start(spec);
+  lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
+  plan.contentKind = 5;
+  Start(plan);
   Screenshot("unknown-kind");
   EXPECT_EQ(ContentPixel(window_.form), RGB(255, 255, 255));
   EXPECT_TRUE(probe::IsEnabled(window_.installBtn));
@@ -223,11 +223,11 @@ TEST_F(ReadyScreen, UnknownContentKindShowsEmptyWhiteArea) {
 }
 
 TEST_F(ReadyScreen, DamagedPictureShowsCorruptFileBoxThenTheWindow) {
-  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
+  lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
   Bytes damaged = MakeBmp(200, 100);
   damaged.resize(30);  // the header is cut off
-  spec.slots[payload::kSlotPresentation].file = workspace_.Write("picture.bmp", damaged);
-  installer_ = BuildInstaller(workspace_, spec, "setup.exe");
+  plan.slots[payload::kSlotPresentation].file = workspace_.Write("picture.bmp", damaged);
+  installer_ = BuildInstaller(workspace_, plan, "setup.exe");
   ASSERT_TRUE(process_.Start(installer_.wstring()));
 
   HWND box = probe::WaitForBox(process_.id(), L"エラー");
@@ -246,11 +246,11 @@ TEST_F(ReadyScreen, DamagedPictureShowsCorruptFileBoxThenTheWindow) {
 }
 
 TEST_F(ReadyScreen, RightClickDoesNothingAnywhere) {
-  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
-  spec.showLicense = true;
-  spec.slots[payload::kSlotLicense].file = workspace_.Write("license.txt", std::string("terms\r\n"));
-  spec.slots[payload::kSlotLicense].name = "license.txt";
-  Start(spec);
+  lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
+  plan.showLicense = true;
+  plan.slots[payload::kSlotLicense].file = workspace_.Write("license.txt", std::string("terms\r\n"));
+  plan.slots[payload::kSlotLicense].name = "license.txt";
+  Start(plan);
   for (HWND target : {window_.license, window_.installBtn, window_.form}) {
     probe::RightClick(target);
     probe::Pause(400);
@@ -263,7 +263,7 @@ TEST_F(ReadyScreen, RightClickDoesNothingAnywhere) {
 }
 
 TEST_F(ReadyScreen, CloseBoxEndsTheProgramAndRemovesTheWorkFolder) {
-  Start(BasicSpec(workspace_, "Night Saver"));
+  Start(BasicPlan(workspace_, "Night Saver"));
   EXPECT_EQ(WorkFolders().size(), 1u) << "the work folder exists while the window is open";
   probe::RequestClose(window_.form);
   DWORD code = 1;
@@ -274,7 +274,7 @@ TEST_F(ReadyScreen, CloseBoxEndsTheProgramAndRemovesTheWorkFolder) {
 
 // lvprobe's own command: both windows photographed, the installer closed by Cancel.
 TEST_F(ReadyScreen, LvprobeShotsPhotographsBothWindows) {
-  installer_ = BuildInstaller(workspace_, BasicSpec(workspace_, "Night Saver"), "setup.exe");
+  installer_ = BuildInstaller(workspace_, BasicPlan(workspace_, "Night Saver"), "setup.exe");
   const fs::path folder = workspace_.folder() / "shots";
   fs::create_directories(folder);
   probe::Process lvprobe;

@@ -45,7 +45,7 @@ class StartupOutcome : public ::testing::Test {
 
 TEST_F(StartupOutcome, ShortPackageEndsWithMinus31) {
   const fs::path installer =
-      BuildInstaller(workspace_, BasicSpec(workspace_, "Night Saver"), "setup.exe");
+      BuildInstaller(workspace_, BasicPlan(workspace_, "Night Saver"), "setup.exe");
   CutPackage(installer, 100);
   const auto texts = RunToEnd(installer);
   ASSERT_FALSE(texts.empty());
@@ -54,7 +54,7 @@ TEST_F(StartupOutcome, ShortPackageEndsWithMinus31) {
 
 TEST_F(StartupOutcome, EmptyFlashSetupSlotEndsWithMinus531) {
   const fs::path installer =
-      BuildInstaller(workspace_, BasicSpec(workspace_, "Night Saver"), "setup.exe");
+      BuildInstaller(workspace_, BasicPlan(workspace_, "Night Saver"), "setup.exe");
   EmptySlot(installer, payload::kSlotFlashSetup);
   const auto texts = RunToEnd(installer);
   ASSERT_EQ(texts.size(), 1u) << "an empty slot shows only the damaged-installer message";
@@ -63,7 +63,7 @@ TEST_F(StartupOutcome, EmptyFlashSetupSlotEndsWithMinus531) {
 
 TEST_F(StartupOutcome, EmptyPresentationSlotEndsWithMinus531) {
   const fs::path installer =
-      BuildInstaller(workspace_, BasicSpec(workspace_, "Night Saver"), "setup.exe");
+      BuildInstaller(workspace_, BasicPlan(workspace_, "Night Saver"), "setup.exe");
   EmptySlot(installer, payload::kSlotPresentation);
   const auto texts = RunToEnd(installer);
   ASSERT_EQ(texts.size(), 1u);
@@ -72,7 +72,7 @@ TEST_F(StartupOutcome, EmptyPresentationSlotEndsWithMinus531) {
 
 TEST_F(StartupOutcome, UnwritableTempFolderEndsWithTheSystemCode) {
   const fs::path installer =
-      BuildInstaller(workspace_, BasicSpec(workspace_, "Night Saver"), "setup.exe");
+      BuildInstaller(workspace_, BasicPlan(workspace_, "Night Saver"), "setup.exe");
   const auto texts = RunToEnd(installer, {L"TEMP=C:\\no such folder\\temp",
                                           L"TMP=C:\\no such folder\\temp"});
   ASSERT_FALSE(texts.empty());
@@ -89,10 +89,10 @@ TEST_F(StartupOutcome, UnwritableTempFolderEndsWithTheSystemCode) {
 TEST_F(StartupOutcome, MovieThatFailsToReadEndsWithTheDamagedMessage) {
   const fs::path movie = PathFromEnvironment("LV_E2E_SWF_DAMAGED");
   if (!fs::exists(movie)) GTEST_SKIP() << "no sample movie on this machine";
-  lvpack::PackageSpec spec = BasicSpec(workspace_, "Night Saver");
-  spec.contentKind = payload::kContentMovie;
-  spec.slots[payload::kSlotPresentation].file = movie;
-  const auto texts = RunToEnd(BuildInstaller(workspace_, spec, "setup.exe"));
+  lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
+  plan.contentKind = payload::kContentMovie;
+  plan.slots[payload::kSlotPresentation].file = movie;
+  const auto texts = RunToEnd(BuildInstaller(workspace_, plan, "setup.exe"));
   ASSERT_FALSE(texts.empty());
   EXPECT_EQ(texts.back(), kDamaged + L"-30. ");
 }

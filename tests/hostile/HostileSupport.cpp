@@ -193,8 +193,8 @@ void WriteBytes(const fs::path& path, const Bytes& bytes) {
   if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
-lvpack::PackageSpec SilentPackage(const fs::path& folder, const std::string& saverName) {
-  lvpack::PackageSpec package = lvpack::DefaultSpec();
+lvpack::PackagePlan SilentPackage(const fs::path& folder, const std::string& saverName) {
+  lvpack::PackagePlan package = lvpack::DefaultPlan();
   package.manifestPath = folder / "manifest.json";
   package.saverName = saverName;
   package.contentKind = payload::kContentSilent;
@@ -226,7 +226,7 @@ lvpack::PackageSpec SilentPackage(const fs::path& folder, const std::string& sav
   return package;
 }
 
-lvpack::InstallerFile Assemble(const lvpack::PackageSpec& package, const fs::path& file) {
+lvpack::InstallerFile Assemble(const lvpack::PackagePlan& package, const fs::path& file) {
   lvpack::Bytes bytes = lvpack::BuildInstaller(package);
   return lvpack::ParseInstaller(file, std::move(bytes));
 }

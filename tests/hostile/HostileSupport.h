@@ -38,10 +38,10 @@ void WriteBytes(const fs::path& path, const Bytes& bytes);
 // A complete, valid package description: silent installation (content kind 4,
 // the result becomes the exit code), every slot filled with small stored files,
 // a data file with two entries, no display properties offered.
-lvpack::PackageSpec SilentPackage(const fs::path& folder, const std::string& saverName);
+lvpack::PackagePlan SilentPackage(const fs::path& folder, const std::string& saverName);
 
 // The installer for `package`, loaded for editing: change `block` or `bytes`, then Save.
-lvpack::InstallerFile Assemble(const lvpack::PackageSpec& package, const fs::path& file);
+lvpack::InstallerFile Assemble(const lvpack::PackagePlan& package, const fs::path& file);
 // Stores the block into the bytes and writes the file.
 void Save(lvpack::InstallerFile& installer);
 // Appends `data` behind the package and points slot `slot` at it.

@@ -34,24 +34,24 @@ std::string DefaultName(int slot, const std::string& saverName) {
 
 class Assembler {
  public:
-  Assembler(const PackageSpec& spec, const BuildOptions& options)
-      : spec_(spec), options_(options) {}
+  Assembler(const PackagePlan& plan, const BuildOptions& options)
+      : plan_(plan), options_(options) {}
 
   Bytes Run() {
     Bytes image = LoadImage();
     const std::uint64_t payloadOffset = image.size();
 
     payload::PayloadBlock block;
-    block.header.contentKind = spec_.contentKind;
-    block.header.showLicense = spec_.showLicense ? 1 : 0;
-    block.header.hasDocument = spec_.hasDocument ? 1 : 0;
-    block.header.offerDisplayProperties = spec_.offerDisplayProperties ? 1 : 0;
-    payload::SetScreenSaverName(block.header, spec_.saverName);
+    block.header.contentKind = plan_.contentKind;
+    block.header.showLicense = plan_.showLicense ? 1 : 0;
+    block.header.hasDocument = plan_.hasDocument ? 1 : 0;
+    block.header.offerDisplayProperties = plan_.offerDisplayProperties ? 1 : 0;
+    payload::SetScreenSaverName(block.header, plan_.saverName);
 
     std::vector<Bytes> data(payload::kSlotCount);
     std::uint64_t cursor = payloadOffset + payload::kBlockSize;
     for (int slot = 0; slot < payload::kSlotCount; ++slot) {
-      const SlotSpec& s = spec_.slots[static_cast<std::size_t>(slot)];
+      const SlotPlan& s = plan_.slots[static_cast<std::size_t>(slot)];
       payload::PayloadRecord& r = *block.Slot(slot);
       r.destination = s.destination;
       r.compressed = s.compressed ? 1 : 0;
@@ -64,7 +64,7 @@ class Assembler {
       }
       Bytes file = SlotFile(slot);
       if (file.empty() && !s.file && !s.content) {
-        if (IsRequiredSlot(slot, spec_.contentKind, spec_.showLicense, spec_.hasDocument))
+        if (IsRequiredSlot(slot, plan_.contentKind, plan_.showLicense, plan_.hasDocument))
           Fail(SlotField(slot), "required for this package, but no file is given");
         r.firstByte = r.lastByte = static_cast<std::int32_t>(std::min(cursor, kMaxInstallerSize));
         continue;
@@ -105,7 +105,7 @@ class Assembler {
 
  private:
   [[noreturn]] void Fail(const std::string& field, const std::string& what) const {
-    throw ToolError(PathText(spec_.manifestPath) + ": " + field + ": " + what);
+    throw ToolError(PathText(plan_.manifestPath) + ": " + field + ": " + what);
   }
 
   static std::string Role(int slot) { return kSlotRoles[static_cast<std::size_t>(slot)]; }
@@ -117,8 +117,8 @@ class Assembler {
 
   Bytes LoadImage() {
     if (options_.image) imagePath_ = *options_.image;
-    else if (spec_.slots[0].file) imagePath_ = *spec_.slots[0].file;
-    else if (spec_.image) imagePath_ = *spec_.image;
+    else if (plan_.slots[0].file) imagePath_ = *plan_.slots[0].file;
+    else if (plan_.image) imagePath_ = *plan_.image;
     else Fail("image", "no installer image given (set \"image\" or use --image)");
     Bytes image = ReadFileBytes(imagePath_);
     std::size_t field = 0;
@@ -137,13 +137,13 @@ class Assembler {
   }
 
   std::string ImageName() const {
-    return spec_.slots[0].name ? *spec_.slots[0].name : DefaultName(0, spec_.saverName);
+    return plan_.slots[0].name ? *plan_.slots[0].name : DefaultName(0, plan_.saverName);
   }
 
   std::string RecordName(int slot) const {
-    const SlotSpec& s = spec_.slots[static_cast<std::size_t>(slot)];
+    const SlotPlan& s = plan_.slots[static_cast<std::size_t>(slot)];
     if (s.name) return *s.name;
-    std::string name = DefaultName(slot, spec_.saverName);
+    std::string name = DefaultName(slot, plan_.saverName);
     if (!name.empty()) return name;
     const std::string utf8 = PathText(s.file->filename());
     if (!text::Utf8ToCp932(utf8, name))
@@ -161,19 +161,19 @@ class Assembler {
   }
 
   Bytes SlotFile(int slot) const {
-    const SlotSpec& s = spec_.slots[static_cast<std::size_t>(slot)];
-    if (s.content) return BuildDataFile(spec_, *s.content, SlotField(slot) + ".content");
+    const SlotPlan& s = plan_.slots[static_cast<std::size_t>(slot)];
+    if (s.content) return BuildDataFile(plan_, *s.content, SlotField(slot) + ".content");
     if (s.file) return ReadFileBytes(*s.file);
     return {};
   }
 
-  const PackageSpec& spec_;
+  const PackagePlan& plan_;
   const BuildOptions& options_;
   fs::path imagePath_;
 };
 
-[[noreturn]] void FailAt(const PackageSpec& spec, const std::string& field, const std::string& what) {
-  throw ToolError(PathText(spec.manifestPath) + ": " + field + ": " + what);
+[[noreturn]] void FailAt(const PackagePlan& plan, const std::string& field, const std::string& what) {
+  throw ToolError(PathText(plan.manifestPath) + ": " + field + ": " + what);
 }
 
 // Files below `folder`, sorted, as paths relative to it.
@@ -210,13 +210,13 @@ Bytes Implode(const Bytes& input, const Compression& compression, const std::str
   return std::move(r.data);
 }
 
-Bytes BuildDataFile(const PackageSpec& spec, const DataFileContent& content,
+Bytes BuildDataFile(const PackagePlan& plan, const DataFileContent& content,
                     const std::string& field) {
   payload::SaverDataFile file;
   if (content.settingsFile) {
     const Bytes settings = ReadFileBytes(*content.settingsFile);
     if (settings.size() != payload::kSettingsSize)
-      FailAt(spec, field + ".settings",
+      FailAt(plan, field + ".settings",
              PathText(*content.settingsFile) + " has " + std::to_string(settings.size()) +
                  " bytes; a settings block has exactly 1240");
     std::copy(settings.begin(), settings.end(), file.settings.bytes.begin());
@@ -239,21 +239,21 @@ Bytes BuildDataFile(const PackageSpec& spec, const DataFileContent& content,
       for (const fs::path& part : relative) {
         std::string bytes;
         if (!text::Utf8ToCp932(PathText(part), bytes))
-          FailAt(spec, field + ".folder", "\"" + PathText(relative) +
+          FailAt(plan, field + ".folder", "\"" + PathText(relative) +
                                               "\": code page 932 cannot hold this name");
         name += (name.empty() ? "" : "\\") + bytes;
       }
       if (name.size() >= payload::kEntryNameSize || payload::ValidateEntryName(name) != rc::kOk)
-        FailAt(spec, field + ".folder", "\"" + PathText(relative) +
+        FailAt(plan, field + ".folder", "\"" + PathText(relative) +
                                             "\" cannot be an entry name (too long, or not a "
                                             "plain name)");
       if (name == content.movieEntry)
-        FailAt(spec, field + ".folder", "\"" + PathText(relative) + "\" is also the movieEntry");
+        FailAt(plan, field + ".folder", "\"" + PathText(relative) + "\" is also the movieEntry");
       payload::SaverContent entry;
       entry.name = name;
       Bytes data = ReadFileBytes(*content.folder / relative);
       if (data.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
-        FailAt(spec, field + ".folder", "\"" + PathText(relative) + "\" is too large");
+        FailAt(plan, field + ".folder", "\"" + PathText(relative) + "\" is too large");
       entry.unpackedSize = static_cast<std::int32_t>(data.size());
       entry.compressed = content.compressed;
       entry.data = content.compressed ? Implode(data, content.compression, field) : std::move(data);
@@ -261,16 +261,16 @@ Bytes BuildDataFile(const PackageSpec& spec, const DataFileContent& content,
     }
   }
   if (file.entries.size() > static_cast<std::size_t>(payload::kMaxEntryCount))
-    FailAt(spec, field, std::to_string(file.entries.size()) + " entries; a data file holds at most " +
+    FailAt(plan, field, std::to_string(file.entries.size()) + " entries; a data file holds at most " +
                             std::to_string(payload::kMaxEntryCount));
   Bytes bytes;
   if (payload::SerializeSaverDataFile(file, bytes) != rc::kOk)
-    FailAt(spec, field, "the data file would exceed its format's limits");
+    FailAt(plan, field, "the data file would exceed its format's limits");
   return bytes;
 }
 
-Bytes BuildInstaller(const PackageSpec& spec, const BuildOptions& options) {
-  return Assembler(spec, options).Run();
+Bytes BuildInstaller(const PackagePlan& plan, const BuildOptions& options) {
+  return Assembler(plan, options).Run();
 }
 
 }  // namespace lvpack

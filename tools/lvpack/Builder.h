@@ -17,11 +17,11 @@ struct BuildOptions {
 };
 
 // The whole installer file. ToolError on anything the manifest gets wrong.
-Bytes BuildInstaller(const PackageSpec& spec, const BuildOptions& options = {});
+Bytes BuildInstaller(const PackagePlan& plan, const BuildOptions& options = {});
 
 // The screen-saver data file from a content folder. `field` names the manifest
 // field in messages.
-Bytes BuildDataFile(const PackageSpec& spec, const DataFileContent& content,
+Bytes BuildDataFile(const PackagePlan& plan, const DataFileContent& content,
                     const std::string& field);
 
 // Implodes with the given mode and dictionary; ToolError naming `what` on failure.

@@ -148,34 +148,34 @@ class Reader {
     return c;
   }
 
-  void Slot(const json& object, int slot, const std::string& where, SlotSpec& spec) const {
+  void Slot(const json& object, int slot, const std::string& where, SlotPlan& plan) const {
     if (!object.is_object()) Fail(where, "must be an object");
     std::set<std::string> known = {"file", "name", "destination", "compressed", "mode", "dictionary"};
     if (slot == payload::kSlotSaverDataFile) known.insert("content");
     OnlyKnownFields(object, where, known);
     if (object.contains("file") && object.contains("content"))
       Fail(where, "give either \"file\" or \"content\", not both");
-    if (object.contains("file")) spec.file = File(object["file"], Join(where, "file"));
-    if (object.contains("content")) spec.content = Content(object["content"], Join(where, "content"));
+    if (object.contains("file")) plan.file = File(object["file"], Join(where, "file"));
+    if (object.contains("content")) plan.content = Content(object["content"], Join(where, "content"));
     if (object.contains("name")) {
       const std::string field = Join(where, "name");
-      spec.name = Cp932Text(object["name"], field, payload::kRecordNameSize);
-      if (!payload::IsPlainFileName(*spec.name))
+      plan.name = Cp932Text(object["name"], field, payload::kRecordNameSize);
+      if (!payload::IsPlainFileName(*plan.name))
         Fail(field, "\"" + object["name"].get<std::string>() + "\" is not a plain file name");
     }
     if (object.contains("destination")) {
       const std::string field = Join(where, "destination");
-      spec.destination = static_cast<std::int32_t>(Integer(object["destination"], field, 0, 10));
-      if (spec.destination == 0 || spec.destination == 8 || spec.destination == 9)
+      plan.destination = static_cast<std::int32_t>(Integer(object["destination"], field, 0, 10));
+      if (plan.destination == 0 || plan.destination == 8 || plan.destination == 9)
         Fail(field, "kinds 0, 8 and 9 have no path; use 1 to 7 or 10");
       if ((slot == payload::kSlotLicense || slot == payload::kSlotDocument) &&
-          spec.destination != 4 && spec.destination != 7)
+          plan.destination != 4 && plan.destination != 7)
         Fail(field, "the licence and the document must go to the work folder (4 or 7)");
     }
-    if (object.contains("compressed")) spec.compressed = Bool(object["compressed"], Join(where, "compressed"));
-    if (slot == payload::kSlotInstallerImage && spec.compressed)
+    if (object.contains("compressed")) plan.compressed = Bool(object["compressed"], Join(where, "compressed"));
+    if (slot == payload::kSlotInstallerImage && plan.compressed)
       Fail(Join(where, "compressed"), "the installer image is never compressed");
-    ReadCompression(object, where, spec.compression);
+    ReadCompression(object, where, plan.compression);
   }
 
   int SlotNumber(const std::string& key, const std::string& where) const {
@@ -186,15 +186,15 @@ class Reader {
                            "engine1, engine2)");
   }
 
-  PackageSpec Read(const json& root) const {
+  PackagePlan Read(const json& root) const {
     if (!root.is_object()) Fail("(top level)", "must be an object");
     OnlyKnownFields(root, "", {"saverName", "contentKind", "showLicense", "hasDocument",
                                "offerDisplayProperties", "image", "slots"});
-    PackageSpec spec = DefaultSpec();
-    spec.manifestPath = manifest_;
+    PackagePlan plan = DefaultPlan();
+    plan.manifestPath = manifest_;
     if (!root.contains("saverName")) Fail("saverName", "missing");
-    spec.saverName = Cp932Text(root["saverName"], "saverName", payload::kSaverNameSize);
-    if (payload::ValidateScreenSaverName(spec.saverName) != rc::kOk)
+    plan.saverName = Cp932Text(root["saverName"], "saverName", payload::kSaverNameSize);
+    if (payload::ValidateScreenSaverName(plan.saverName) != rc::kOk)
       Fail("saverName", "\"" + root["saverName"].get<std::string>() +
                             "\" is not usable as a file name (empty, a separator, a colon, "
                             "a device name, ...)");
@@ -205,16 +205,16 @@ class Reader {
         if (it == kContentKinds.end())
           Fail("contentKind", "\"" + k.get<std::string>() +
                                   "\" is not a content kind; use bitmap, movie, silent or jpeg");
-        spec.contentKind = it->second;
+        plan.contentKind = it->second;
       } else {
-        spec.contentKind = static_cast<std::uint8_t>(Integer(k, "contentKind", 0, 255));
+        plan.contentKind = static_cast<std::uint8_t>(Integer(k, "contentKind", 0, 255));
       }
     }
-    if (root.contains("showLicense")) spec.showLicense = Bool(root["showLicense"], "showLicense");
-    if (root.contains("hasDocument")) spec.hasDocument = Bool(root["hasDocument"], "hasDocument");
+    if (root.contains("showLicense")) plan.showLicense = Bool(root["showLicense"], "showLicense");
+    if (root.contains("hasDocument")) plan.hasDocument = Bool(root["hasDocument"], "hasDocument");
     if (root.contains("offerDisplayProperties"))
-      spec.offerDisplayProperties = Bool(root["offerDisplayProperties"], "offerDisplayProperties");
-    if (root.contains("image")) spec.image = File(root["image"], "image");
+      plan.offerDisplayProperties = Bool(root["offerDisplayProperties"], "offerDisplayProperties");
+    if (root.contains("image")) plan.image = File(root["image"], "image");
     if (root.contains("slots")) {
       const json& slots = root["slots"];
       if (!slots.is_object()) Fail("slots", "must be an object");
@@ -223,10 +223,10 @@ class Reader {
         const int slot = SlotNumber(it.key(), "slots");
         const std::string where = "slots." + it.key();
         if (!seen.insert(slot).second) Fail(where, "slot " + std::to_string(slot) + " given twice");
-        Slot(it.value(), slot, where, spec.slots[static_cast<std::size_t>(slot)]);
+        Slot(it.value(), slot, where, plan.slots[static_cast<std::size_t>(slot)]);
       }
     }
-    return spec;
+    return plan;
   }
 
  private:
@@ -236,17 +236,17 @@ class Reader {
 
 }  // namespace
 
-PackageSpec DefaultSpec() {
-  PackageSpec spec;
+PackagePlan DefaultPlan() {
+  PackagePlan plan;
   for (int i = 0; i < payload::kSlotCount; ++i) {
-    SlotSpec& s = spec.slots[static_cast<std::size_t>(i)];
+    SlotPlan& s = plan.slots[static_cast<std::size_t>(i)];
     s.destination = kDefaultDestination[static_cast<std::size_t>(i)];
     s.compressed = kDefaultCompressed[static_cast<std::size_t>(i)];
   }
-  return spec;
+  return plan;
 }
 
-PackageSpec LoadManifest(const fs::path& manifestPath) {
+PackagePlan LoadManifest(const fs::path& manifestPath) {
   const Bytes bytes = ReadFileBytes(manifestPath);
   json root;
   try {

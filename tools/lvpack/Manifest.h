@@ -48,7 +48,7 @@ struct DataFileContent {
   Compression compression;
 };
 
-struct SlotSpec {
+struct SlotPlan {
   std::optional<fs::path> file;           // absent: the slot stays empty
   std::optional<std::string> name;        // code page 932; absent: the default
   std::int32_t destination = 0;
@@ -57,7 +57,7 @@ struct SlotSpec {
   std::optional<DataFileContent> content; // slot 8 only
 };
 
-struct PackageSpec {
+struct PackagePlan {
   fs::path manifestPath;
   std::uint8_t contentKind = payload::kContentMovieAlt;
   bool showLicense = false;
@@ -65,17 +65,17 @@ struct PackageSpec {
   bool offerDisplayProperties = true;
   std::string saverName;  // code page 932
   std::optional<fs::path> image;
-  std::array<SlotSpec, payload::kSlotCount> slots;
+  std::array<SlotPlan, payload::kSlotCount> slots;
 };
 
 // The role names of the slots, index = slot number.
 extern const std::array<const char*, payload::kSlotCount> kSlotRoles;
 
 // Slot defaults of the reference package (destination, compressed).
-PackageSpec DefaultSpec();
+PackagePlan DefaultPlan();
 
 // Reads and checks a manifest. ToolError "<manifest>: <field>: <what is wrong>".
-PackageSpec LoadManifest(const fs::path& manifestPath);
+PackagePlan LoadManifest(const fs::path& manifestPath);
 
 // The content kind's name for listings ("movie", ...) or "" when it has none.
 std::string ContentKindName(std::uint8_t kind);

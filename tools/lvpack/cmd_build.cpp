@@ -17,11 +17,11 @@ void RegisterBuildCommand(CLI::App& app, Outcome& outcome) {
   cmd->add_option("-o,--output", *output, "installer to write (replaced atomically)")->required();
   cmd->add_option("--image", *image, "installer image (overrides the manifest's \"image\")");
   cmd->callback([&outcome, manifest, output, image] {
-    const PackageSpec spec = LoadManifest(PathFromUtf8(*manifest));
+    const PackagePlan plan = LoadManifest(PathFromUtf8(*manifest));
     BuildOptions options;
     if (!image->empty()) options.image = PathFromUtf8(*image);
     options.progress = ShowProgress;
-    const Bytes installer = BuildInstaller(spec, options);
+    const Bytes installer = BuildInstaller(plan, options);
     WriteFileAtomic(PathFromUtf8(*output), installer);
     std::cout << "wrote " << *output << " (" << installer.size() << " bytes)\n";
     outcome.exitCode = kExitOk;
