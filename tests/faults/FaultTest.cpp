@@ -318,7 +318,7 @@ std::wstring StatusText(const FormControls& c) {
 }
 
 // Drives a windowed installation: presses Install once the window is ready,
-// notes every status text seen, presses Cancel when the status shows
+// notes every status text seen while Cancel is shown, presses Cancel when the status shows
 // `cancelAt` (empty: never), and closes the window once the status has stayed
 // the same for a second after the cancel, or when the program shows its Close
 // button.
@@ -341,11 +341,13 @@ struct CancelDriver {
       }
       return;
     }
+    // Texts count only while Cancel is on screen: the installation is running.
+    const bool running = c.cancel != nullptr && IsWindowVisible(c.cancel) && IsWindowEnabled(c.cancel);
     const std::wstring status = StatusText(c);
-    if (texts.empty() || texts.back() != status) {
+    if (running && (texts.empty() || texts.back() != status)) {
       texts.push_back(status);
       lastChange = GetTickCount();
-      if (!cancelPressed && !cancelAt.empty() && status == cancelAt && c.cancel != nullptr) {
+      if (!cancelPressed && !cancelAt.empty() && status == cancelAt) {
         PostMessageW(c.cancel, BM_CLICK, 0, 0);
         cancelPressed = true;
       }
