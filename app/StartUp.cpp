@@ -93,6 +93,9 @@ void TInstallerForm::PrepareInstaller() {
 
   rc::Result result = 0;
   bool silent = false;
+  // The header asks for a silent installation: its caller reads the exit code,
+  // so a failed start-up must not end with 0 either.
+  bool silentPackage = false;
   bool installedWithoutWindow = false;
   try {
     // 3.
@@ -102,7 +105,11 @@ void TInstallerForm::PrepareInstaller() {
       SetPackagePaths();
       result = CopyPackageToWork();
     }
-    if (result == 0) result = ReadPayloadTable();
+    if (result == 0) {
+      result = ReadPayloadTable();
+      silentPackage = result != rc::kPackageTooShort &&
+                      Payload.header.contentKind == payload::kContentSilent;
+    }
     const std::uint8_t contentKind = Payload.header.contentKind;
     // 7.
     if (result == 0 && contentKind != payload::kContentSilent && preparingInstallWnd != nullptr)
@@ -209,6 +216,7 @@ void TInstallerForm::PrepareInstaller() {
     ShowErrorBox(ComposeDamagedInstallerText(result, LoadMessage));
   // 20.
   if (result != 0) {
+    if (silentPackage && result != rc::kUserDeclined) app::SetExitCode(result);
     if (restartNeeded) closeFlashSetupPrompt(kPromptAttemptsAtExit);
     Close();
   } else if (installedWithoutWindow) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "payload/PayloadFormat.h"
+#include "system/ResultCodes.h"
 #include "tests/e2e/E2eSupport.h"
 
 namespace e2e {
@@ -18,7 +19,8 @@ class StartupOutcome : public ::testing::Test {
   // Starts the installer, answers every error box with "中止" and returns the
   // texts of the boxes in their order; the program must end by itself.
   std::vector<std::wstring> RunToEnd(const fs::path& installer,
-                                     const std::vector<std::wstring>& environment = {}) {
+                                     const std::vector<std::wstring>& environment = {},
+                                     DWORD expectedExitCode = 0) {
     std::vector<std::wstring> texts;
     EXPECT_TRUE(process_.Start(installer.wstring(), environment));
     DWORD code = 0xDEAD;
@@ -33,7 +35,7 @@ class StartupOutcome : public ::testing::Test {
       probe::WaitWindowGone(box);
     }
     EXPECT_TRUE(process_.WaitExit(code, 20000)) << "the installer did not end";
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(code, expectedExitCode);
     EXPECT_TRUE(probe::FindTopWindows(process_.id(), kFormClass, L"", true).empty());
     EXPECT_TRUE(WorkFolders().empty()) << "the work folder was left behind";
     return texts;
@@ -58,6 +60,18 @@ TEST_F(StartupOutcome, EmptyFlashSetupSlotEndsWithMinus531) {
   EmptySlot(installer, payload::kSlotFlashSetup);
   const auto texts = RunToEnd(installer);
   ASSERT_EQ(texts.size(), 1u) << "an empty slot shows only the damaged-installer message";
+  EXPECT_EQ(texts.back(), kDamaged + L"-531. ");
+}
+
+// A silent package's caller learns the result from the exit code alone, so a
+// start-up that fails must not end with 0.
+TEST_F(StartupOutcome, SilentPackageWhoseStartUpFailsExitsWithTheCode) {
+  lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
+  plan.contentKind = payload::kContentSilent;
+  const fs::path installer = BuildInstaller(workspace_, plan, "setup.exe");
+  EmptySlot(installer, payload::kSlotFlashSetup);
+  const auto texts = RunToEnd(installer, {}, static_cast<DWORD>(rc::kEmptySlot));
+  ASSERT_EQ(texts.size(), 1u);
   EXPECT_EQ(texts.back(), kDamaged + L"-531. ");
 }
 
