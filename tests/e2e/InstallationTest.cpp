@@ -11,6 +11,7 @@
 
 #include "payload/PayloadFormat.h"
 #include "tests/e2e/E2eSupport.h"
+#include "tests/system/DeniedMachineKey.h"
 
 namespace e2e {
 namespace {
@@ -318,6 +319,23 @@ TEST_F(Installation, SilentPackageInstallsWithoutWindowAndExitsWithResult) {
   EXPECT_EQ(WaitEnd(), 0u);
   EXPECT_TRUE(probe::FindTopWindows(process_.id(), kFormClass, L"", true).empty());
   ExpectInstalled();
+}
+
+// A user without rights to the machine's part of the registry: the entry goes to
+// the user's own part instead.
+TEST_F(Installation, MachineKeyWithoutRightsPutsTheEntryUnderTheUser) {
+  testfs::DeniedMachineKey denied(kUninstallKey);
+  ASSERT_TRUE(denied.denied());
+  lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
+  plan.contentKind = payload::kContentSilent;
+  Start(plan, false);
+  EXPECT_EQ(WaitEnd(), 0u);
+  EXPECT_TRUE(fs::exists(ScrIn(SystemFolder())));
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName"), L"");
+  // A name that already says "Saver" is listed as it is.
+  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, kUninstallKey, L"DisplayName"), L"Night Saver");
+  EXPECT_EQ(RegistryText(HKEY_CURRENT_USER, kUninstallKey, L"UninstallString"),
+            L"\"" + (SystemFolder() / L"Night Saver.scr").wstring() + L"\" /u");
 }
 
 TEST_F(Installation, SilentPackageFailureBecomesTheExitCode) {
