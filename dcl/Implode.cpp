@@ -6,10 +6,12 @@
 // buffer slides down by one block and the hash tables are rebased.
 //
 // Matches are found with hash chains: every position is entered under a hash of
-// its next three bytes, and the chain of earlier positions with the same hash is
-// walked from the nearest outwards, within the dictionary size. Copies of length
-// 2 may only reach back 256 bytes; those come from a second table that remembers
-// the last position of each two-byte pair.
+// its next four bytes, and the chain of earlier positions with the same hash is
+// walked from the nearest outwards, within the dictionary size. Keying the chain
+// on four bytes keeps the many three-byte repeats of text out of the walk. When
+// the chain finds nothing, a copy of length 3 comes from a table that remembers
+// the last position of each three-byte hash; copies of length 2 may only reach
+// back 256 bytes and come from a like table of two-byte pairs.
 //
 // Parsing is lazy and driven by the exact bit costs of the fixed codes: a match
 // found at one position is held back while the next position is searched, and
@@ -68,19 +70,23 @@ constexpr unsigned kBlock = 2048;
 constexpr unsigned kFillTarget = kHistory + kBlock + kMaxMatch;
 constexpr unsigned kCompareSlack = 8;  // word-wise compares read past the data
 constexpr unsigned kBufferSize = kFillTarget + kCompareSlack;
-constexpr unsigned kHash3Bits = 12;
+// The chain links are rebased in one pass of fixed length, which the compiler
+// turns into vector code; a multiple of 16 entries keeps it free of a tail.
+constexpr unsigned kPrevSize = (kBufferSize + 15) / 16 * 16;
+constexpr unsigned kHash4Bits = 12;
+constexpr unsigned kHash3Bits = 10;
 constexpr unsigned kHash2Bits = 10;
 constexpr unsigned kOutputSize = 2048;  // bytes handed to write_buf at a time
 
 // Search effort: the chain is walked at most kMaxChain steps, a match of
 // kNiceLength bytes ends the search, and a held match of kLazyLimit bytes or
 // more is taken without looking at the next position.
-constexpr unsigned kMaxChain = 24;
+constexpr unsigned kMaxChain = 8;
 constexpr unsigned kNiceLength = 128;
-constexpr unsigned kLazyLimit = 32;
+constexpr unsigned kLazyLimit = 16;
 // When the held match is already this long, the next position gets a quarter
 // of the search effort: a longer match there is unlikely to be worth much.
-constexpr unsigned kGoodLength = 8;
+constexpr unsigned kGoodLength = 4;
 
 struct ImplodeState {
   DclReadFn read;
@@ -97,9 +103,10 @@ struct ImplodeState {
   unsigned outLen;
   // Hash tables hold position + 1 so that 0 means "none" and sliding is a
   // saturating subtraction.
+  std::uint16_t head4[1u << kHash4Bits];
   std::uint16_t head3[1u << kHash3Bits];
   std::uint16_t head2[1u << kHash2Bits];
-  std::uint16_t prev[kBufferSize];
+  std::uint16_t prev[kPrevSize];
   std::uint8_t out[kOutputSize];
   std::uint8_t buf[kBufferSize];
 };
@@ -193,6 +200,9 @@ inline std::uint32_t Load32(const std::uint8_t* p) {
   return v;
 }
 
+inline unsigned Hash4(const std::uint8_t* p) {
+  return (Load32(p) * 2654435761u) >> (32 - kHash4Bits);
+}
 inline unsigned Hash3(const std::uint8_t* p) {
   const std::uint32_t v = (static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
                            (static_cast<std::uint32_t>(p[2]) << 16));
@@ -226,11 +236,12 @@ inline unsigned CommonLength(const std::uint8_t* a, const std::uint8_t* b, unsig
 
 // Enters position pos into the hash tables.
 inline void Insert(ImplodeState& s, unsigned pos) {
-  if (pos + 3 <= s.filled) {
-    const unsigned h = Hash3(s.buf + pos);
-    s.prev[pos] = s.head3[h];
-    s.head3[h] = static_cast<std::uint16_t>(pos + 1);
+  if (pos + 4 <= s.filled) {
+    const unsigned h = Hash4(s.buf + pos);
+    s.prev[pos] = s.head4[h];
+    s.head4[h] = static_cast<std::uint16_t>(pos + 1);
   }
+  if (pos + 3 <= s.filled) s.head3[Hash3(s.buf + pos)] = static_cast<std::uint16_t>(pos + 1);
   if (pos + 2 <= s.filled) s.head2[Hash2(s.buf + pos)] = static_cast<std::uint16_t>(pos + 1);
 }
 
@@ -248,17 +259,17 @@ Match FindMatch(ImplodeState& s, unsigned pos, unsigned heldLength) {
     return best;
   }
   const std::uint8_t* const here = s.buf + pos;
-  unsigned bestLen = 2;  // a chain hit must beat this to count
-  if (maxLen >= 3) {
-    unsigned link = s.head3[Hash3(here)];
+  unsigned bestLen = 3;  // a chain hit must beat this to count
+  if (maxLen >= 4) {
+    unsigned link = s.head4[Hash4(here)];
     unsigned chain = heldLength >= kGoodLength ? kMaxChain / 4 : kMaxChain;
-    const std::uint32_t first3 = Load32(here) & 0xFFFFFF;
+    const std::uint32_t first4 = Load32(here);
     while (link != 0 && chain-- != 0) {
       const unsigned cand = link - 1;
       const unsigned distance = pos - cand;
       if (distance > s.dictSize) break;
       const std::uint8_t* const there = s.buf + cand;
-      if (there[bestLen] == here[bestLen] && (Load32(there) & 0xFFFFFF) == first3) {
+      if (there[bestLen] == here[bestLen] && Load32(there) == first4) {
         const unsigned len = CommonLength(there, here, maxLen);
         if (len > bestLen) {
           bestLen = len;
@@ -267,6 +278,15 @@ Match FindMatch(ImplodeState& s, unsigned pos, unsigned heldLength) {
         }
       }
       link = s.prev[cand];
+    }
+  }
+  if (best.length == 0 && maxLen >= 3) {
+    const unsigned link = s.head3[Hash3(here)];
+    if (link != 0) {
+      const unsigned cand = link - 1;
+      const unsigned distance = pos - cand;
+      if (distance <= s.dictSize && (Load32(s.buf + cand) & 0xFFFFFF) == (Load32(here) & 0xFFFFFF))
+        best = Match{3, distance};
     }
   }
   if (best.length == 0) {
@@ -309,8 +329,9 @@ inline std::uint16_t Rebase(std::uint16_t v) {
 // Drops the oldest block: the buffer, the chain links and the heads move down.
 void Slide(ImplodeState& s) {
   std::memmove(s.buf, s.buf + kBlock, s.filled - kBlock);
-  std::memmove(s.prev, s.prev + kBlock, (s.filled - kBlock) * sizeof(s.prev[0]));
-  for (unsigned i = 0; i < s.filled - kBlock; ++i) s.prev[i] = Rebase(s.prev[i]);
+  // Links past the data are stale but never followed, so all are moved alike.
+  for (unsigned i = 0; i < kPrevSize - kBlock; ++i) s.prev[i] = Rebase(s.prev[i + kBlock]);
+  for (auto& h : s.head4) h = Rebase(h);
   for (auto& h : s.head3) h = Rebase(h);
   for (auto& h : s.head2) h = Rebase(h);
   s.filled -= kBlock;
@@ -397,6 +418,7 @@ extern "C" unsigned DCL_CALL dcl_implode(DclReadFn read_buf, DclWriteFn write_bu
   s.dictSize = *dsize;
   s.bitBuf = 0;
   s.bitCount = 0;
+  std::memset(s.head4, 0, sizeof s.head4);
   std::memset(s.head3, 0, sizeof s.head3);
   std::memset(s.head2, 0, sizeof s.head2);
   s.out[0] = static_cast<std::uint8_t>(*type);
