@@ -200,17 +200,23 @@ inline std::uint32_t Load32(const std::uint8_t* p) {
   return v;
 }
 
+// The first n bytes at p as one word, read whole: the bytes past them are
+// shifted out (the read stays inside the slack).
+inline std::uint32_t Key(const std::uint8_t* p, unsigned n) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  return Load32(p) >> (8 * (4 - n));
+#else
+  return Load32(p) << (8 * (4 - n));
+#endif
+}
 inline unsigned Hash4(const std::uint8_t* p) {
-  return (Load32(p) * 2654435761u) >> (32 - kHash4Bits);
+  return (Key(p, 4) * 2654435761u) >> (32 - kHash4Bits);
 }
 inline unsigned Hash3(const std::uint8_t* p) {
-  const std::uint32_t v = (static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-                           (static_cast<std::uint32_t>(p[2]) << 16));
-  return (v * 2654435761u) >> (32 - kHash3Bits);
+  return (Key(p, 3) * 2654435761u) >> (32 - kHash3Bits);
 }
 inline unsigned Hash2(const std::uint8_t* p) {
-  const std::uint32_t v = static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8);
-  return (v * 2654435761u) >> (32 - kHash2Bits);
+  return (Key(p, 2) * 2654435761u) >> (32 - kHash2Bits);
 }
 
 // Length of the common prefix of a and b, at most maxLen.
