@@ -4,11 +4,11 @@
 #pragma once
 
 #include <windows.h>
-#include <aclapi.h>
 
 #include <string>
 
 #include "system/LMV_RegistryUtils.h"
+#include "tests/helper/DenyingAcl.h"
 
 namespace testfs {
 
@@ -20,28 +20,8 @@ class DeniedMachineKey {
                         &key, nullptr) != ERROR_SUCCESS) {
       return;
     }
-    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-    PSID everyone = nullptr;
-    AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
-    EXPLICIT_ACCESSW entries[2] = {};
-    entries[0].grfAccessPermissions = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | DELETE;
-    entries[0].grfAccessMode = DENY_ACCESS;
-    entries[1].grfAccessPermissions = KEY_READ | WRITE_DAC;
-    entries[1].grfAccessMode = GRANT_ACCESS;
-    for (EXPLICIT_ACCESSW& entry : entries) {
-      entry.Trustee.TrusteeForm = TRUSTEE_IS_SID;
-      entry.Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
-      entry.Trustee.ptstrName = static_cast<LPWSTR>(everyone);
-    }
-    PACL acl = nullptr;
-    if (SetEntriesInAclW(2, entries, nullptr, &acl) == ERROR_SUCCESS) {
-      SECURITY_DESCRIPTOR descriptor;
-      InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-      SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
-      denied_ = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor) == ERROR_SUCCESS;
-      LocalFree(acl);
-    }
-    FreeSid(everyone);
+    denied_ = testacl::DenyToEveryone(key, KEY_SET_VALUE | KEY_CREATE_SUB_KEY | DELETE,
+                                      KEY_READ | WRITE_DAC);
     RegCloseKey(key);
   }
   ~DeniedMachineKey() {
