@@ -34,6 +34,7 @@ namespace dcl::format {
 constexpr unsigned kMinMatch = 2;
 constexpr unsigned kMaxMatch = 518;
 constexpr unsigned kEndOfStream = 519;
+constexpr unsigned kLowBitsLength2 = 2;        // raw distance bits of a copy of length 2
 constexpr unsigned kMaxDistanceLength2 = 256;  // 64 distance codes x 2 low bits
 constexpr unsigned kMinDictBits = 4;
 constexpr unsigned kMaxDictBits = 6;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "DclTestSupport.h"
+#include "dcl/DclFormat.h"
 
 using dcltest::Bytes;
 
@@ -155,6 +156,90 @@ TEST(Explode, InputOneByteAtATimeGivesSameResult) {
   EXPECT_EQ(out, input);
   EXPECT_EQ(dcltest::ExplodePieces(packed.data, 7, out), static_cast<unsigned>(rc::kDclOk));
   EXPECT_EQ(out, input);
+}
+
+// Writes items with the format's code sets and keeps, beside the stream, the
+// bytes they stand for, worked out one byte at a time: an encoder that shares
+// nothing with the decoder but the code definitions.
+class ItemWriter {
+ public:
+  ItemWriter(unsigned mode, unsigned dictBits) : ascii_(mode == dcl::kAscii), dictBits_(dictBits) {
+    w_.Put(mode, 8);
+    w_.Put(dictBits, 8);
+  }
+  void Literal(std::uint8_t byte) {
+    w_.Put(0, 1);
+    if (ascii_) {
+      const auto c = dcl::format::kLiteralCodeSet.sym[byte];
+      w_.Put(c.code, c.bits);
+    } else {
+      w_.Put(byte, 8);
+    }
+    expected_.push_back(byte);
+  }
+  void Copy(unsigned length, unsigned distance) {
+    using namespace dcl::format;
+    unsigned s = kLengthCodes - 1;
+    while (kLengthBase[s] > length) --s;  // bases rise from symbol 1 on; symbol 0 is length 3
+    if (length == 3) s = 0;
+    w_.Put(1, 1);
+    w_.Put(kLengthCodeSet.sym[s].code, kLengthCodeSet.sym[s].bits);
+    w_.Put(length - kLengthBase[s], kLengthExtra[s]);
+    const unsigned lowBits = length == 2 ? 2 : dictBits_;
+    const unsigned d = distance - 1;
+    w_.Put(kDistanceCodeSet.sym[d >> lowBits].code, kDistanceCodeSet.sym[d >> lowBits].bits);
+    w_.Put(d & ((1u << lowBits) - 1), lowBits);
+    for (unsigned i = 0; i < length; ++i) expected_.push_back(expected_[expected_.size() - distance]);
+  }
+  Bytes Finish() {
+    w_.PutEnd();
+    return w_.bytes;
+  }
+  const Bytes& Expected() const { return expected_; }
+
+ private:
+  BitWriter w_;
+  bool ascii_;
+  unsigned dictBits_;
+  Bytes expected_;
+};
+
+// Every length up to 80 and a spread of longer ones, each at short periods
+// (overlapping copies), around the power-of-two edges and at the farthest
+// distance: the usual copies and the rare ones take different decoding paths.
+TEST(Explode, DecodesEveryCopyShape) {
+  std::vector<unsigned> lengths;
+  for (unsigned n = 2; n <= 80; ++n) lengths.push_back(n);
+  for (unsigned n : {100u, 135u, 136u, 200u, 263u, 264u, 400u, 517u, 518u}) lengths.push_back(n);
+  std::vector<unsigned> distances;
+  for (unsigned d = 1; d <= 20; ++d) distances.push_back(d);
+  for (unsigned d : {31u, 32u, 33u, 63u, 64u, 65u, 255u, 256u, 257u, 1023u, 1024u, 1025u, 2048u,
+                     2049u, 4095u, 4096u})
+    distances.push_back(d);
+
+  for (unsigned mode : {dcl::kBinary, dcl::kAscii}) {
+    for (unsigned dictBits : {4u, 5u, 6u}) {
+      SCOPED_TRACE("mode " + std::to_string(mode) + ", dictionary bits " + std::to_string(dictBits));
+      ItemWriter items(mode, dictBits);
+      for (std::uint8_t b : dcltest::RandomBytes(4096, dictBits)) items.Literal(b);
+      const unsigned farthest = 64u << dictBits;
+      for (unsigned length : lengths) {
+        for (unsigned distance : distances) {
+          if (distance > (length == 2 ? 256u : farthest)) continue;
+          items.Copy(length, distance);
+          items.Literal(static_cast<std::uint8_t>(length ^ distance));
+        }
+      }
+      const Bytes stream = items.Finish();
+      const auto whole = dcl::ExplodeBuffer(stream);
+      ASSERT_EQ(whole.code, static_cast<unsigned>(rc::kDclOk));
+      EXPECT_TRUE(whole.data == items.Expected());
+      // Fed a byte at a time the reader takes its slow path throughout.
+      Bytes pieces;
+      ASSERT_EQ(dcltest::ExplodePieces(stream, 1, pieces), static_cast<unsigned>(rc::kDclOk));
+      EXPECT_TRUE(pieces == items.Expected());
+    }
+  }
 }
 
 // A read callback that claims more bytes than it was asked for.
