@@ -29,6 +29,8 @@ test-asan: deps
 
 test-wine: build
 	ctest --test-dir build/win32 -j $(JOBS)
+	@if [ -f build/win32/wine/unavailable ]; then \
+	  echo "NOTE: the Wine tests were skipped, not run: $$(cat build/win32/wine/unavailable)"; fi
 
 test: test-host test-wine test-asan
 
