@@ -48,9 +48,11 @@ struct SymbolEntry {
 
 // A whole copy header, for the common copies whose length field and distance
 // code together fit in kCopyIndexBits bits: one lookup instead of two
-// dependent ones. `bits` counts the length field and the distance code (not
-// the flag, not the raw low bits); 0 marks an index that needs the two-step
-// decode.
+// dependent ones. `bits` counts everything the copy takes: the flag, the
+// length field, the distance code and the raw low bits of the distance as a
+// 4096-byte dictionary has them (smaller dictionaries subtract the difference
+// except for length 2, whose low bits are always two). 0 marks an index that
+// needs the two-step decode.
 struct CopyEntry {
   std::uint16_t length;
   std::uint8_t distanceSymbol;
@@ -87,8 +89,10 @@ constexpr DecodeTables BuildDecodeTables() {
         const StreamCode dc = kDistanceCodeSet.sym[d];
         const unsigned bits = lengthBits + dc.bits;
         if (bits > kCopyIndexBits) continue;
-        const CopyEntry e{static_cast<std::uint16_t>(kLengthBase[s] + extra), static_cast<std::uint8_t>(d),
-                          static_cast<std::uint8_t>(bits)};
+        const unsigned length = kLengthBase[s] + extra;
+        const unsigned lowBits = length == kMinMatch ? kLowBitsLength2 : kMaxDictBits;
+        const CopyEntry e{static_cast<std::uint16_t>(length), static_cast<std::uint8_t>(d),
+                          static_cast<std::uint8_t>(1 + bits + lowBits)};
         for (unsigned i = lengthField | dc.code << lengthBits; i < (1u << kCopyIndexBits); i += 1u << bits)
           t.copy[i] = e;
       }
@@ -268,15 +272,18 @@ unsigned DecodeItems(ExplodeState& s, BitReader r) {
 
     // Copy: the flag, the length field, the distance code (high bits of
     // distance - 1), then the raw low bits of the distance.
-    drop(1);
     unsigned length;
-    unsigned distanceSymbol;
-    const CopyEntry ce = kTables.copy[bitBuf & ((1u << kCopyIndexBits) - 1)];
+    unsigned distance;
+    const CopyEntry ce = kTables.copy[(bitBuf >> 1) & ((1u << kCopyIndexBits) - 1)];
     if (ce.bits != 0) {
       length = ce.length;
-      distanceSymbol = ce.distanceSymbol;
-      drop(ce.bits);
+      const unsigned lowBits = length == kMinMatch ? kLowBitsLength2 : kDictBits;
+      const unsigned bits = length == kMinMatch ? ce.bits : ce.bits - (kMaxDictBits - kDictBits);
+      const unsigned low = static_cast<unsigned>(bitBuf >> (bits - lowBits)) & ((1u << lowBits) - 1);
+      distance = ((static_cast<unsigned>(ce.distanceSymbol) << lowBits) | low) + 1;
+      drop(bits);
     } else {
+      drop(1);
       const LengthEntry le = kTables.length[bitBuf & ((1u << kLengthMaxBits) - 1)];
       length = le.base + ((static_cast<unsigned>(bitBuf) >> le.codeBits) & le.extraMask);
       drop(le.bits);
@@ -286,12 +293,11 @@ unsigned DecodeItems(ExplodeState& s, BitReader r) {
         return rc::kDclOk;
       }
       const SymbolEntry de = kTables.distance[bitBuf & ((1u << kDistanceMaxBits) - 1)];
-      distanceSymbol = de.symbol;
-      drop(de.bits);
+      const unsigned lowBits = length == kMinMatch ? kLowBitsLength2 : kDictBits;
+      const unsigned low = static_cast<unsigned>(bitBuf >> de.bits) & ((1u << lowBits) - 1);
+      distance = ((static_cast<unsigned>(de.symbol) << lowBits) | low) + 1;
+      drop(de.bits + lowBits);
     }
-    const unsigned lowBits = length == kMinMatch ? kLowBitsLength2 : kDictBits;
-    const unsigned distance = ((distanceSymbol << lowBits) | (static_cast<unsigned>(bitBuf) & ((1u << lowBits) - 1))) + 1;
-    drop(lowBits);
     if (bitCount < 0) return rc::kDclBadData;
     if (distance > static_cast<unsigned>(out - window)) return rc::kDclBadData;
     out = CopyMatch(out, distance, length);
