@@ -6,8 +6,8 @@
 // bits). Each fixed code is then decoded with one lookup indexed by the next
 // bits of the stream; the usual copy, a short length field followed by its
 // distance code, is decoded whole with a single lookup. A copy's speed is set
-// by the chain "lookup, then shift the bit buffer by what it says", so one
-// lookup instead of two nearly halves it.
+// by the chain "lookup, then shift the bit buffer by what it says", and this
+// takes one of the two lookups off it.
 //
 // At the end of the input the reader supplies zero bits and lets its bit count
 // go negative; an item that needed more bits than existed is detected after it
@@ -117,7 +117,7 @@ constexpr DecodeTables kTables = BuildDecodeTables();
 
 constexpr unsigned kHistory = kMaxWindow;     // bytes kept for later copies
 constexpr unsigned kBlock = 4096;             // new bytes collected before a write
-constexpr unsigned kCopySlack = 32;           // see CopyMatch: at most 8 + 16 bytes past a copy
+constexpr unsigned kCopySlack = 32;           // CopyMatch writes up to 15 bytes past a copy
 constexpr unsigned kWindowSize = kHistory + kBlock + kMaxMatch + kCopySlack;
 constexpr unsigned kInputSize = 2048;         // bytes asked of read_buf at a time
 constexpr unsigned kMaxItemBits = 30;
