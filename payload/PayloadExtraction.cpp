@@ -197,6 +197,10 @@ rc::Result SetSaverPaths() {
   const std::string name = payload::ScreenSaverNameBytes(Payload.header);
   if (const rc::Result result = payload::ValidateScreenSaverName(name); result != rc::kOk)
     return result;
+  // Checked before anything reaches the target: the program's name is the one
+  // the data folder, the registration and the uninstall entry are made from.
+  if (const rc::Result result = payload::ValidateSaverProgramRecord(Payload); result != rc::kOk)
+    return result;
   ScreenSaverName = text::FromCp932(name);
   SaverDataFolder = SystemFolder + ScreenSaverName + LoadMessage(msg::sDirSuffix);
   const std::string dataFileName = Payload.Slot(payload::kSlotSaverDataFile)->Name();

@@ -30,7 +30,8 @@ rc::Result CopyPackageToWork();
 
 // Sets ScreenSaverName, SaverDataFolder and SaverDataFilePath from the package
 // table. A saver name that is not a plain file name would put the data folder
-// anywhere: rc::kUnsafeSaverName, and the three paths stay empty. A slot-8 name
+// anywhere: rc::kUnsafeSaverName; a slot 6 that is not that name + ".scr" with
+// destination 2: rc::kBadSaverProgramRecord; the three paths then stay empty. A slot-8 name
 // that is not a plain file name leaves SaverDataFilePath empty (slot 8 is then
 // refused when it is extracted).
 rc::Result SetSaverPaths();

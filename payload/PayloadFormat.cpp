@@ -48,6 +48,28 @@ std::string ReplaceExtension(const std::string& name, std::string_view extension
   return name.substr(0, dot) + std::string(extension);
 }
 
+std::uint8_t AsciiLower(std::uint8_t b) {
+  return b >= 'A' && b <= 'Z' ? static_cast<std::uint8_t>(b - 'A' + 'a') : b;
+}
+
+// Equal as Windows names compare for ASCII: letters A-Z fold; both bytes of a
+// double-byte character are compared exactly (a second byte 0x41..0x5A is not
+// a letter, "\x83\x41" and "\x83\x61" are two different characters).
+bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto x = static_cast<std::uint8_t>(a[i]);
+    const auto y = static_cast<std::uint8_t>(b[i]);
+    if (IsCp932LeadByte(x)) {
+      if (x != y || i + 1 >= a.size() || a[i + 1] != b[i + 1]) return false;
+      ++i;
+    } else if (AsciiLower(x) != AsciiLower(y)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string PayloadRecord::Name() const {
@@ -155,6 +177,15 @@ bool SetScreenSaverName(PayloadHeader& header, std::string_view name) {
 
 rc::Result ValidateScreenSaverName(std::string_view name) {
   return IsPlainFileName(name) ? rc::kOk : rc::kUnsafeSaverName;
+}
+
+rc::Result ValidateSaverProgramRecord(const PayloadBlock& block) {
+  const PayloadRecord& program = *block.Slot(kSlotSaverProgram);
+  const std::string expected =
+      ScreenSaverNameBytes(block.header) + std::string(kSaverProgramExtension);
+  const bool named = EqualIgnoringAsciiCase(program.Name(), expected);
+  return named && program.destination == kSystemFolderDestination ? rc::kOk
+                                                                  : rc::kBadSaverProgramRecord;
 }
 
 rc::Result StoredLength(const PayloadRecord& record, std::uint32_t& length) {

@@ -51,6 +51,8 @@ constexpr std::string_view kFlashSetupName = "flashax.exe";
 constexpr std::string_view kDecompressorStoredName = "impborl.dat";
 constexpr std::string_view kDecompressorLibraryName = "impborl.dll";
 constexpr std::string_view kLibraryExtension = ".dll";
+constexpr std::string_view kSaverProgramExtension = ".scr";
+constexpr std::int32_t kSystemFolderDestination = 2;  // the destination kind of slot 6
 
 struct PayloadHeader {
   std::uint8_t contentKind = 0;
@@ -110,6 +112,15 @@ bool SetScreenSaverName(PayloadHeader& header, std::string_view name);
 // The name becomes a file name, a folder name and a registry key name on the
 // target: it must be a non-empty plain file name. rc::kUnsafeSaverName otherwise.
 rc::Result ValidateScreenSaverName(std::string_view name);
+
+// Slot 6, the screen-saver program, goes to the system folder under the
+// saver's own name: its name must be ScreenSaverNameBytes + ".scr" (ASCII
+// letters compared without regard to case, double-byte characters exactly)
+// and its destination 2. Anything else (an empty slot included) would put
+// another file into the system folder, remove it again on rollback and leave
+// the uninstall command without its program: rc::kBadSaverProgramRecord.
+// The name itself is judged by ValidateScreenSaverName.
+rc::Result ValidateSaverProgramRecord(const PayloadBlock& block);
 
 // The stored length lastByte - firstByte + 1 with checked arithmetic:
 // rc::kBadRecordRange for a negative offset, lastByte < firstByte, or a length

@@ -42,6 +42,7 @@ constexpr Result kUnsafeSaverName = -546;      // package saverName empty or not
 constexpr Result kBadChunk = -547;             // data-file chunk offset or sizes negative or beyond the file's end
 constexpr Result kNotPeImage = -548;           // installer image is not a 32-bit PE executable
 constexpr Result kNoPayloadOffsetField = -549; // installer image has no usable ".lvpoff" section
+constexpr Result kBadSaverProgramRecord = -550; // slot 6 is not saverName + ".scr" (any ASCII case) with destination 2
 
 // --- user decisions ------------------------------------------------------
 constexpr Result kUserDeclined = -454;          // the user declined to overwrite an earlier copy

@@ -363,26 +363,6 @@ TEST_F(Installation, SilentPackageFailureBecomesTheExitCode) {
   EXPECT_FALSE(fs::exists(DataFolderIn(SystemFolder())));
 }
 
-TEST_F(Installation, FailedRegistrationKeepsEverythingAndReportsMinus16) {
-  // The program goes into the data folder, so it is not found where it is made current.
-  lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
-  plan.slots[payload::kSlotSaverProgram].destination = 5;
-  Start(plan);
-  probe::Click(window_.installBtn);
-  ASSERT_TRUE(probe::WaitForText(window_.status, kFailedPrefix + L"-16", 60000));
-  probe::Pause(500);
-  Screenshot("registration-failed");
-  EXPECT_TRUE(process_.Running()) << "the window stays open";
-  EXPECT_TRUE(probe::FindTopWindows(process_.id(), L"#32770", L"", true).empty()) << "no box";
-  EXPECT_TRUE(fs::exists(DataFolderIn(SystemFolder()) / L"Night Saver.scr"));
-  EXPECT_TRUE(fs::exists(DataFolderIn(SystemFolder()) / "saver1.dll"));
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey) ||
-              KeyExists(HKEY_CURRENT_USER, kUninstallKey));
-  probe::RequestClose(window_.form);
-  EXPECT_EQ(WaitEnd(), 0u);
-  EXPECT_TRUE(fs::exists(DataFolderIn(SystemFolder()) / "saver1.dll")) << "nothing removed";
-}
-
 // system.ini cannot be written (a folder stands in its place): the registration
 // fails with the system's code, everything else stays installed, and the window
 // stays open on the failure.

@@ -75,6 +75,19 @@ TEST_F(StartupOutcome, SilentPackageWhoseStartUpFailsExitsWithTheCode) {
   EXPECT_EQ(texts.back(), kDamaged + L"-531. ");
 }
 
+// The program bound for the data folder instead of the system folder: the
+// uninstall entry would name a program that is not there. Refused before
+// anything reaches the machine.
+TEST_F(StartupOutcome, SaverProgramOutsideTheSystemFolderEndsWithMinus550) {
+  lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
+  plan.slots[payload::kSlotSaverProgram].destination = 5;
+  const auto texts = RunToEnd(BuildInstaller(workspace_, plan, "setup.exe"));
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_EQ(texts.back(), kDamaged + L"-550. ");
+  EXPECT_FALSE(fs::exists(SystemFolder() / L"Night Saver dir"));
+  EXPECT_FALSE(fs::exists(SystemFolder() / L"Night Saver.scr"));
+}
+
 TEST_F(StartupOutcome, EmptyPresentationSlotEndsWithMinus531) {
   const fs::path installer =
       BuildInstaller(workspace_, BasicPlan(workspace_, "Night Saver"), "setup.exe");

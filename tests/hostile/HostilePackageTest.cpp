@@ -86,7 +86,9 @@ class HostileRecordName : public HostilePackage, public ::testing::WithParamInte
 
 TEST_P(HostileRecordName, IsRefusedAndNothingIsWritten) {
   ASSERT_TRUE(Slot(GetParam().slot).SetName(GetParam().name));
-  RunExpecting(rc::kUnsafeRecordName);
+  // The program's slot must carry the saver's own name: refused at start-up.
+  RunExpecting(GetParam().slot == payload::kSlotSaverProgram ? rc::kBadSaverProgramRecord
+                                                             : rc::kUnsafeRecordName);
 }
 
 // Each name on the decompressor (start-up, work folder), the saver program
@@ -115,7 +117,10 @@ INSTANTIATE_TEST_SUITE_P(
                       NamedSlot{"AUX .txt", payload::kSlotSaverFile},
                       NamedSlot{"prn.dll", payload::kSlotEngine1},
                       NamedSlot{"lpt1.scr", payload::kSlotSaverProgram},
-                      NamedSlot{"\x83/evil.txt", payload::kSlotSaverFile}));
+                      NamedSlot{"\x83/evil.txt", payload::kSlotSaverFile},
+                      NamedSlot{"comctl32.dll", payload::kSlotSaverProgram},
+                      NamedSlot{"Other.scr", payload::kSlotSaverProgram}));
+
 
 TEST_F(HostilePackage, SaverNameWithPathIsRefused) {
   ASSERT_TRUE(payload::SetScreenSaverName(installer_.block.header, "..\\..\\Hostile"));

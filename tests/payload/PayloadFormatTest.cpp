@@ -270,5 +270,39 @@ TEST(PayloadDestination, DoubleByteNameWithBackslashTrailByteIsPlain) {
   EXPECT_EQ("\x83\x5C.dll", d.fileName);
 }
 
+struct SaverProgramCase {
+  const char* saverName;
+  const char* programName;
+  std::int32_t destination;
+  rc::Result expected;
+};
+
+TEST(PayloadSaverProgram, SlotSixIsTheSaversOwnProgramInTheSystemFolder) {
+  // "ア" is 0x83 0x41 and "ヂ" 0x83 0x61: a second byte that looks like a
+  // letter is not one, so the two names differ.
+  const SaverProgramCase cases[] = {
+      {"Night", "Night.scr", 2, rc::kOk},
+      {"Night", "NIGHT.SCR", 2, rc::kOk},
+      {"night saver", "Night Saver.Scr", 2, rc::kOk},
+      {"\x83\x41Z", "\x83\x41z.scr", 2, rc::kOk},
+      {"\x83\x41", "\x83\x61.scr", 2, rc::kBadSaverProgramRecord},
+      {"Night", "Night.scr", 1, rc::kBadSaverProgramRecord},
+      {"Night", "Night.scr", 3, rc::kBadSaverProgramRecord},
+      {"Night", "Night.exe", 2, rc::kBadSaverProgramRecord},
+      {"Night", "Night", 2, rc::kBadSaverProgramRecord},
+      {"Night", "Night.scr.scr", 2, rc::kBadSaverProgramRecord},
+      {"Night", "Nights.scr", 2, rc::kBadSaverProgramRecord},
+      {"Night", "user32.dll", 2, rc::kBadSaverProgramRecord},
+      {"Night", "", 2, rc::kBadSaverProgramRecord},
+  };
+  for (const auto& c : cases) {
+    PayloadBlock block;
+    ASSERT_TRUE(SetScreenSaverName(block.header, c.saverName));
+    *block.Slot(kSlotSaverProgram) = MakeRecord(c.programName, c.destination);
+    EXPECT_EQ(c.expected, ValidateSaverProgramRecord(block))
+        << c.saverName << " / " << c.programName << " / " << c.destination;
+  }
+}
+
 }  // namespace
 }  // namespace payload

@@ -88,6 +88,7 @@ TEST_F(PayloadTableTest, SaverPathsComeFromTheHeaderDecodedAsCodePage932) {
   // "ソフト": the first character's second byte is a backslash byte.
   payload::SetScreenSaverName(package_.Header(), "\x83\x5C\x83\x74\x83\x67");
   package_.Stored(payload::kSlotSaverDataFile, "\x83\x5C\x83\x74\x83\x67.ssd", 4, BytesOf("d"));
+  package_.Stored(payload::kSlotSaverProgram, "\x83\x5C\x83\x74\x83\x67.SCR", 2, BytesOf("p"));
   ASSERT_EQ(InstallPackage(package_), rc::kOk);
   ASSERT_EQ(SetSaverPaths(), rc::kOk);
   EXPECT_EQ(ScreenSaverName, L"ソフト");
@@ -97,6 +98,7 @@ TEST_F(PayloadTableTest, SaverPathsComeFromTheHeaderDecodedAsCodePage932) {
 
 TEST_F(PayloadTableTest, SaverNameWithoutNulHasAllSixtyFourCharacters) {
   payload::SetScreenSaverName(package_.Header(), std::string(64, 'n'));
+  package_.Stored(payload::kSlotSaverProgram, std::string(64, 'n') + ".scr", 2, BytesOf("p"));
   ASSERT_EQ(InstallPackage(package_), rc::kOk);
   ASSERT_EQ(SetSaverPaths(), rc::kOk);
   EXPECT_EQ(ScreenSaverName, std::wstring(64, L'n'));
@@ -114,6 +116,7 @@ TEST_F(PayloadTableTest, SaverNameThatLeavesTheSystemFolderIsRefused) {
 
 TEST_F(PayloadTableTest, DataFileNameThatIsNoPlainNameLeavesItsPathEmpty) {
   package_.Stored(payload::kSlotSaverDataFile, "..\\Night.ssd", 4, BytesOf("d"));
+  package_.Stored(payload::kSlotSaverProgram, "Night.scr", 2, BytesOf("p"));
   ASSERT_EQ(InstallPackage(package_), rc::kOk);
   ASSERT_EQ(SetSaverPaths(), rc::kOk);
   EXPECT_TRUE(SaverDataFilePath.empty());
