@@ -1,13 +1,35 @@
-# Settings for every Windows program and library: 32-bit, Unicode Win32 API,
-# statically linked so that a single file runs without MinGW's runtime DLLs.
+# Settings for every Windows program and library: Unicode Win32 API, statically
+# linked so that a single file runs without MinGW's runtime DLLs. The product is
+# the 32-bit build (win32 preset); the win64 preset builds the same code as x86_64
+# programs, tested under 64-bit Wine where a machine runs no 32-bit programs.
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
                         _WIN32_WINNT=0x0501 WINVER=0x0501)
 add_link_options(-static -static-libgcc -static-libstdc++ $<$<CONFIG:MinSizeRel>:-s>)
 
 # Libraries cross-built by scripts/setup-deps (libjpeg, GoogleTest).
-set(LV_MINGW_DEPS "/var/cache/lumivane-deps/mingw-i686" CACHE PATH "Cross-built dependencies")
+set(LV_MINGW_DEPS "/var/cache/lumivane-deps/mingw-${CMAKE_SYSTEM_PROCESSOR}" CACHE PATH
+    "Cross-built dependencies for this architecture")
 list(APPEND CMAKE_FIND_ROOT_PATH ${LV_MINGW_DEPS})
 list(APPEND CMAKE_PREFIX_PATH ${LV_MINGW_DEPS})
 # Resource scripts are UTF-8.
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 enable_language(RC)
+
+# lv_export_def(OUT_VAR DEF): the module-definition file for this architecture.
+# i686 stdcall symbols carry "@<argument bytes>", so DEF maps each plain export
+# name to its decorated symbol (CPlApplet=CPlApplet@16). x86_64 has one calling
+# convention and no decoration: there the aliases are dropped.
+function(lv_export_def out def)
+  cmake_path(ABSOLUTE_PATH def BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+  if(NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(${out} ${def} PARENT_SCOPE)
+    return()
+  endif()
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${def})
+  file(READ ${def} text)
+  string(REGEX REPLACE "=[A-Za-z_][A-Za-z0-9_]*@[0-9]+" "" text "${text}")
+  cmake_path(GET def FILENAME name)
+  set(plain ${CMAKE_CURRENT_BINARY_DIR}/x86_64-${name})
+  file(CONFIGURE OUTPUT ${plain} CONTENT "${text}" @ONLY)
+  set(${out} ${plain} PARENT_SCOPE)
+endfunction()

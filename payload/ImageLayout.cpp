@@ -16,7 +16,11 @@ constexpr std::size_t kFileHeaderSize = 20;
 constexpr std::size_t kMachineField = 0;
 constexpr std::size_t kSectionCountField = 2;
 constexpr std::size_t kOptionalHeaderSizeField = 16;
+// The product is an i386 image; its 64-bit test build (win64) an AMD64 (PE32+) one.
+// Both keep the section table after the optional header whose size the file
+// header gives, so one reader serves both.
 constexpr std::uint16_t kMachineI386 = 0x014C;
+constexpr std::uint16_t kMachineAmd64 = 0x8664;
 // Section table entries: name, sizes and where the raw data lie.
 constexpr std::size_t kSectionHeaderSize = 40;
 constexpr std::size_t kSectionNameSize = 8;
@@ -38,7 +42,8 @@ rc::Result FindPayloadOffsetField(const std::uint8_t* image, std::size_t size,
       std::memcmp(image + pe, "PE\0\0", kSignatureSize) != 0)
     return rc::kNotPeImage;
   const std::uint8_t* fileHeader = image + pe + kSignatureSize;
-  if (LoadU16(fileHeader + kMachineField) != kMachineI386) return rc::kNotPeImage;
+  const std::uint16_t machine = LoadU16(fileHeader + kMachineField);
+  if (machine != kMachineI386 && machine != kMachineAmd64) return rc::kNotPeImage;
 
   const std::uint16_t sections = LoadU16(fileHeader + kSectionCountField);
   const std::uint64_t table = pe + kSignatureSize + kFileHeaderSize +

@@ -14,7 +14,7 @@ namespace payload {
 constexpr char kPayloadOffsetSection[] = ".lvpoff";
 
 // File offset of the 32-bit field: the first bytes of the ".lvpoff" section's
-// raw data. rc::kNotPeImage when the bytes are not a 32-bit x86 PE file;
+// raw data. rc::kNotPeImage when the bytes are not an x86 (PE32) or x64 (PE32+) file;
 // rc::kNoPayloadOffsetField when the section is missing, shorter than 4 bytes
 // or its data lie outside the image.
 rc::Result FindPayloadOffsetField(const std::uint8_t* image, std::size_t size,

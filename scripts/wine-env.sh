@@ -1,11 +1,33 @@
 # Environment shared by the Wine bench scripts (sourced, not run).
-# A 32-bit prefix, the Japanese locale (ANSI code page 932), no debug output,
-# and no Mono/Gecko prompts.
-export WINEARCH=win32
+# The Japanese locale (ANSI code page 932), no debug output, no Mono/Gecko prompts,
+# and the architecture of the suite: LV_WINE_ARCH is win32 (the product's 32-bit
+# build in a 32-bit prefix; the default) or win64 (the same code built for x86_64,
+# in a 64-bit prefix, for machines that run no 32-bit programs). CTest passes the
+# preset's value; the Makefile passes the suite it chose (scripts/wine-select).
+export LV_WINE_ARCH=${LV_WINE_ARCH:-win32}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
 export LC_ALL=ja_JP.UTF-8
 export LANG=ja_JP.UTF-8
+
+# Every Wine program (the tests, reg, wineboot, regsvr32 ...) starts through lv_wine,
+# so that it gets the loader of the bench's architecture. Debian's `wine` picks the
+# 32-bit loader whenever it is installed, so the 64-bit one is named directly.
+case "$LV_WINE_ARCH" in
+win32)
+  export WINEARCH=win32
+  LV_WINE_LOADER=${LV_WINE32_LOADER:-wine} ;;
+win64)
+  export WINEARCH=win64
+  LV_WINE_LOADER=${LV_WINE64_LOADER:-/usr/lib/wine/wine64}
+  # The loader Wine starts child processes with.
+  export WINELOADER=$LV_WINE_LOADER ;;
+*)
+  echo "LV_WINE_ARCH must be win32 or win64, not \"$LV_WINE_ARCH\"" >&2
+  return 2 2>/dev/null || exit 2 ;;
+esac
+
+lv_wine() { "$LV_WINE_LOADER" "$@"; }
 
 # lv_bench_env DIR: points WINEPREFIX (unless the caller chose one) and DISPLAY at the bench in DIR.
 lv_bench_env() {
@@ -20,29 +42,18 @@ lv_clone_prefix() {
   cp -a "$1/template" "$2"
 }
 
-# Some kernels are booted without 32-bit program support (Linux's ia32_emulation=off):
-# Wine's 32-bit loader then fails with "Exec format error" and nothing Windows can run.
-# `wine-bench start` records that in DIR/unavailable; the Wine tests then end as skipped
-# (exit code 77) with the reason, instead of failing for a cause outside the project.
-LV_WINE_SKIP_CODE=77
-
-# lv_wine_probe: prints why this machine cannot run Wine's 32-bit loader and returns 1,
-# or returns 0 when it can (any other Wine failure is left to show itself).
+# lv_wine_probe [ARCH]: prints why this machine cannot run Wine's loader for ARCH (default:
+# the bench's) and returns 1, or returns 0 when it can. Some kernels are booted without
+# 32-bit program support (Linux's ia32_emulation=off): the 32-bit loader then fails with
+# "Exec format error". Any other Wine failure is left to show itself in the tests.
 lv_wine_probe() {
-  local out
-  if out=$(wine --version 2>&1); then return 0; fi
-  case "$out" in
-  *"Exec format error"*)
-    echo "this machine's kernel runs no 32-bit programs (32-bit emulation is off; Linux boot option ia32_emulation=on turns it on): $out"
-    return 1 ;;
+  local arch=${1:-$LV_WINE_ARCH} out
+  if out=$(LV_WINE_ARCH=$arch; . "${BASH_SOURCE[0]}" && lv_wine --version 2>&1); then return 0; fi
+  case "$arch:$out" in
+  win32:*"Exec format error"*)
+    echo "this machine's kernel runs no 32-bit programs (32-bit emulation is off; Linux boot option ia32_emulation=on turns it on): $out" ;;
+  *)
+    echo "Wine's $arch loader does not start: $out" ;;
   esac
-  return 0
-}
-
-# lv_skip_if_no_wine DIR: ends the calling test as skipped when the bench in DIR found no Wine.
-lv_skip_if_no_wine() {
-  if [ -f "$1/unavailable" ]; then
-    echo "Wine test skipped: $(cat "$1/unavailable")"
-    exit "$LV_WINE_SKIP_CODE"
-  fi
+  return 1
 }

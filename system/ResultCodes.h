@@ -40,7 +40,7 @@ constexpr Result kUnsafeEntryName = -544;       // data-file entry name absolute
 constexpr Result kNoTempFolder = -545;          // no usable temporary folder, system folder or installer folder
 constexpr Result kUnsafeSaverName = -546;      // package saverName empty or not a plain file name
 constexpr Result kBadChunk = -547;             // data-file chunk offset or sizes negative or beyond the file's end
-constexpr Result kNotPeImage = -548;           // installer image is not a 32-bit PE executable
+constexpr Result kNotPeImage = -548;           // installer image is not an x86 or x64 PE executable
 constexpr Result kNoPayloadOffsetField = -549; // installer image has no usable ".lvpoff" section
 constexpr Result kBadSaverProgramRecord = -550; // slot 6 is not saverName + ".scr" (any ASCII case) with destination 2
 

@@ -43,7 +43,8 @@ bool RegisterControl(const std::wstring& path) {
   HMODULE library = LoadLibraryW(path.c_str());
   if (!library) return false;
   using RegisterFn = HRESULT(WINAPI*)();
-  auto doRegister = reinterpret_cast<RegisterFn>(GetProcAddress(library, "DllRegisterServer"));
+  auto doRegister = reinterpret_cast<RegisterFn>(
+      reinterpret_cast<void (*)()>(GetProcAddress(library, "DllRegisterServer")));
   HRESULT hr = E_FAIL;
   if (doRegister) {
     CoInitialize(nullptr);

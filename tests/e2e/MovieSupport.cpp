@@ -50,7 +50,8 @@ bool PreinstallPlayer(const fs::path& control) {
   HMODULE library = LoadLibraryW(PlayerControl().wstring().c_str());
   if (library == nullptr) return false;
   using Register = HRESULT(WINAPI*)();
-  auto doRegister = reinterpret_cast<Register>(GetProcAddress(library, "DllRegisterServer"));
+  auto doRegister = reinterpret_cast<Register>(
+      reinterpret_cast<void (*)()>(GetProcAddress(library, "DllRegisterServer")));
   HRESULT result = E_FAIL;
   if (doRegister != nullptr && SUCCEEDED(CoInitialize(nullptr))) {
     result = doRegister();

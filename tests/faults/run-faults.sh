@@ -32,17 +32,17 @@ if mount -t tmpfs -o size=16m tmpfs "$small" 2>/dev/null; then
   ln -s "$small" "$prefix/dosdevices/t:"
 fi
 
-wine "$exe" --gtest_filter='-Fault.ReadOnlySystemFolder'
+lv_wine "$exe" --gtest_filter='-Fault.ReadOnlySystemFolder'
 rc=$?
 
 # The read-only case: the warm-up installation is done by now, so the system
 # folder can be frozen before the program starts.
 if chattr +i "$system32" 2>/dev/null; then
-  LV_FAULTS_READONLY=1 wine "$exe" --gtest_filter='Fault.ReadOnlySystemFolder'
+  LV_FAULTS_READONLY=1 lv_wine "$exe" --gtest_filter='Fault.ReadOnlySystemFolder'
   rc2=$?
   chattr -i "$system32"
 else
-  wine "$exe" --gtest_filter='Fault.ReadOnlySystemFolder'
+  lv_wine "$exe" --gtest_filter='Fault.ReadOnlySystemFolder'
   rc2=$?
 fi
 [ $rc -ne 0 ] && exit $rc

@@ -28,7 +28,8 @@ inline std::wstring ControlFolder() { return GetSystemFolder() + L"Macromed\\Fla
 inline bool CallRegistration(const std::wstring& path, const char* entry) {
   HMODULE library = LoadLibraryW(path.c_str());
   if (!library) return false;
-  auto fn = reinterpret_cast<HRESULT(WINAPI*)()>(GetProcAddress(library, entry));
+  auto fn = reinterpret_cast<HRESULT(WINAPI*)()>(
+      reinterpret_cast<void (*)()>(GetProcAddress(library, entry)));
   HRESULT hr = fn ? fn() : E_FAIL;
   FreeLibrary(library);
   return SUCCEEDED(hr);

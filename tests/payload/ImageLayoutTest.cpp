@@ -65,8 +65,8 @@ TEST(ImageLayout, NonPeInputIsRejected) {
   auto farPe = image;
   testing_pe::Put32(farPe, 0x3C, 0xFFFFFFF0u);  // PE header offset beyond the file
   EXPECT_EQ(rc::kNotPeImage, FindPayloadOffsetField(farPe.data(), farPe.size(), at));
-  auto amd64 = BuildImage({{".lvpoff", 0x200}}, 0x8664);
-  EXPECT_EQ(rc::kNotPeImage, FindPayloadOffsetField(amd64.data(), amd64.size(), at));
+  auto arm64 = BuildImage({{".lvpoff", 0x200}}, 0xAA64);  // neither x86 nor x64
+  EXPECT_EQ(rc::kNotPeImage, FindPayloadOffsetField(arm64.data(), arm64.size(), at));
   auto manySections = image;
   testing_pe::Put16(manySections, testing_pe::kPeAt + 6, 0xFFFF);  // table beyond the file
   EXPECT_EQ(rc::kNotPeImage, FindPayloadOffsetField(manySections.data(), manySections.size(), at));

@@ -117,7 +117,7 @@ TEST_F(LvpackManifestTest, RequiredSlotsAndEmptyStoredFiles) {
 TEST_F(LvpackManifestTest, BadImages) {
   Write("notpe.exe", Text(4096));
   manifest_["image"] = "notpe.exe";
-  EXPECT_NE(std::string::npos, BuildError().find("notpe.exe: not a 32-bit Windows executable"));
+  EXPECT_NE(std::string::npos, BuildError().find("notpe.exe: not an x86 or x64 Windows executable"));
   Write("nofield.exe", testing_pe::BuildImage({{".text", 0x200}}));
   manifest_["image"] = "nofield.exe";
   EXPECT_NE(std::string::npos, BuildError().find("nofield.exe: has no usable \".lvpoff\" section"));

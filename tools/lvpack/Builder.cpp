@@ -132,7 +132,7 @@ class Assembler {
 
   static std::string ImageProblem(rc::Result r) {
     return r == rc::kNotPeImage
-               ? "not a 32-bit Windows executable (installer image expected)"
+               ? "not an x86 or x64 Windows executable (installer image expected)"
                : "has no usable \".lvpoff\" section for PayloadOffset (not this project's installer image)";
   }
 

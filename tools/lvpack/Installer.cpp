@@ -31,7 +31,7 @@ InstallerFile ParseInstaller(const fs::path& path, Bytes bytes) {
   f.path = path;
   f.bytes = std::move(bytes);
   const rc::Result r = payload::ReadPayloadOffset(f.bytes.data(), f.bytes.size(), f.payloadOffset);
-  if (r == rc::kNotPeImage) throw ToolError(PathText(path) + ": not a 32-bit Windows executable");
+  if (r == rc::kNotPeImage) throw ToolError(PathText(path) + ": not an x86 or x64 Windows executable");
   if (r != rc::kOk)
     throw ToolError(PathText(path) + ": no \".lvpoff\" section: not an installer of this project");
   if (f.payloadOffset == 0)

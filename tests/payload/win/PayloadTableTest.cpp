@@ -50,7 +50,7 @@ TEST(PayloadOffsetField, IsTheSectionThePackagingToolFinds) {
 
   const auto* base = reinterpret_cast<const std::uint8_t*>(GetModuleHandleW(nullptr));
   const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
   const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
   const IMAGE_SECTION_HEADER* field = nullptr;
   for (int i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section)
