@@ -6,7 +6,7 @@ constexpr std::size_t kFileHeaderSize = 14;
 constexpr std::uint32_t kCoreHeaderSize = 12;   // BITMAPCOREHEADER
 constexpr std::uint32_t kInfoHeaderSize = 40;   // BITMAPINFOHEADER
 constexpr std::uint32_t kMaxInfoHeaderSize = 124;  // BITMAPV5HEADER
-constexpr std::int64_t kMaxSide = 16384;
+constexpr std::int64_t kMaxSide = kMaxPictureSide;
 constexpr std::uint32_t kRgb = 0;
 constexpr std::uint32_t kRle8 = 1;
 constexpr std::uint32_t kRle4 = 2;
@@ -25,7 +25,14 @@ bool KnownDepth(std::uint32_t bits) {
 }  // namespace
 
 bool BmpLayoutIsSound(const std::uint8_t* data, std::size_t size) {
+  return BmpLayoutIsSound(data, size, size);
+}
+
+bool BmpLayoutIsSound(const std::uint8_t* data, std::size_t headersSize, std::uint64_t size) {
+  // The fields read below lie in the first 54 bytes (file header and the
+  // start of the info header); everything else is judged by the file's size.
   if (data == nullptr || size < kFileHeaderSize + kCoreHeaderSize) return false;
+  if (headersSize < size && headersSize < kFileHeaderSize + kInfoHeaderSize) return false;
   if (data[0] != 'B' || data[1] != 'M') return false;
   const std::uint64_t pixelOffset = U32(data + 10);
   const std::uint8_t* info = data + kFileHeaderSize;

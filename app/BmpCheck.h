@@ -6,7 +6,15 @@
 #include <cstddef>
 #include <cstdint>
 
+// The installer shows pictures up to these limits (BMP and JPEG alike).
+constexpr std::uint64_t kMaxPictureBytes = 64u * 1024 * 1024;
+constexpr int kMaxPictureSide = 16384;
+
 // True when `data` (a whole ".BMP" file) has a file header "BM", an info header
 // of a known size, a sane size (1..16384 each way, 1/4/8/16/24/32 bits), a
 // pixel offset behind the headers and palette, and all pixel bytes inside the file.
 bool BmpLayoutIsSound(const std::uint8_t* data, std::size_t size);
+// The same for a file of `fileSize` bytes of which `headers` holds the first
+// `size` bytes: the file and info headers (54 bytes) suffice, so a tool can
+// check a picture without reading it whole.
+bool BmpLayoutIsSound(const std::uint8_t* headers, std::size_t size, std::uint64_t fileSize);

@@ -14,9 +14,6 @@ extern "C" {
 
 namespace {
 
-constexpr std::uint64_t kMaxPictureBytes = 64u * 1024 * 1024;  // a picture larger than this is refused
-constexpr int kMaxPictureSide = 16384;
-
 bool HasExtension(const std::wstring& path, const wchar_t* extension) {
   const std::wstring ext(extension);
   if (path.size() < ext.size()) return false;

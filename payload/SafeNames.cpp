@@ -57,6 +57,21 @@ bool IsPlainComponent(std::string_view name) {
 
 bool IsPlainFileName(std::string_view name) { return IsPlainComponent(name); }
 
+std::string FoldedName(std::string_view cp932) {
+  std::string folded(cp932);
+  for (std::size_t i = 0; i < folded.size(); ++i) {
+    const auto b = static_cast<std::uint8_t>(folded[i]);
+    if (IsCp932LeadByte(b)) {
+      ++i;  // the second byte of a character is never a letter or separator
+    } else if (b == '/') {
+      folded[i] = '\\';
+    } else if (b >= 'A' && b <= 'Z') {
+      folded[i] = static_cast<char>(b - 'A' + 'a');
+    }
+  }
+  return folded;
+}
+
 bool IsSafeRelativePath(std::string_view path) {
   std::size_t start = 0;
   for (std::size_t i = 0; i <= path.size(); ++i) {

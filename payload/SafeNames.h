@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace payload {
@@ -28,6 +29,11 @@ constexpr bool IsCp932TrailByte(std::uint8_t b) {
 // reserved device name (CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM1-9, LPT1-9, with or without an
 // extension, in any letter case), and no lead byte without a valid second byte.
 bool IsPlainFileName(std::string_view name);
+
+// A name or relative path as Windows compares them: ASCII letters in lower
+// case, "/" as "\", double-byte characters unchanged. Two names with the same
+// folded form are one file on the target.
+std::string FoldedName(std::string_view cp932);
 
 // A path below some folder: one or more plain file names joined by "\" or "/".
 // Rejects absolute paths, drive letters, "." and ".." components and empty

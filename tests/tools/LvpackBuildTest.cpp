@@ -43,7 +43,8 @@ TEST_F(LvpackTest, LayoutFollowsTheReferencePackage) {
                          "Night Saver.scr", "readme.txt", "Night Saver.ssd", "saver1.dll",
                          "saver2.dll"};
   const std::int32_t destinations[] = {6, 4, 3, 7, 7, 7, 2, 5, 4, 5, 5};
-  const std::uint8_t compressed[] = {0, 0, 0, 0, 1, 1, 1, 0, 0, 1, 1};
+  // Slot 9 holds noise, which imploding would make larger: it is stored as it is.
+  const std::uint8_t compressed[] = {0, 0, 0, 0, 1, 1, 1, 0, 0, 0, 1};
   // Data follow the table in slot order without gaps; the file ends with the last byte.
   std::int64_t next = f.payloadOffset + payload::kBlockSize;
   for (int slot = 0; slot < payload::kSlotCount; ++slot) {
@@ -132,10 +133,18 @@ TEST_F(LvpackTest, JapaneseSaverNameIsStoredInCodePage932) {
   EXPECT_EQ("\x96\xE9\x8B\xF3.ssd", f.block.Slot(8)->Name());
 }
 
+TEST_F(LvpackTest, SixtyFourByteSaverNameIsAccepted) {
+  manifest_["saverName"] = std::string(64, 'N');
+  const InstallerFile f = BuildAndRead(SaveManifest());
+  EXPECT_EQ(std::string(64, 'N'), payload::ScreenSaverNameBytes(f.block.header));
+  EXPECT_TRUE(lvpack::VerifyInstaller(f).empty());
+}
+
 TEST_F(LvpackTest, SilentPackageNeedsNoPresentation) {
   manifest_["contentKind"] = "silent";
   manifest_["offerDisplayProperties"] = false;
   manifest_["slots"].erase("presentation");
+  manifest_["slots"]["dataFile"]["content"].erase("movieEntry");  // no movie to copy
   const InstallerFile f = BuildAndRead(SaveManifest());
   EXPECT_EQ(4, f.block.header.contentKind);
   EXPECT_EQ(0, f.block.header.offerDisplayProperties);
@@ -155,20 +164,21 @@ class LvpackRoundTrip : public LvpackTest,
 
 TEST_P(LvpackRoundTrip, ExtractGivesByteIdenticalFiles) {
   const CompressionChoice c = GetParam();
-  const char* slotFiles[][2] = {{"decompressor", "impborl.dll"}, {"flashSetup", "flashax.exe"},
+  // The decompressor is always stored: the installer needs it to explode the others.
+  const char* slotFiles[][2] = {{"flashSetup", "flashax.exe"},
                                 {"presentation", "movie.swf"},   {"saver", "night.scr"},
                                 {"saverFile", "readme.txt"},     {"engine1", "saver1.dll"},
                                 {"engine2", "saver2.dll"}};
   for (const auto& [role, file] : slotFiles) {
     auto& slot = manifest_["slots"][role];
-    slot["compressed"] = c.compressed;
+    slot["compressed"] = c.compressed ? nlohmann::json("always") : nlohmann::json(false);
     if (c.compressed) {
       slot["mode"] = c.mode;
       slot["dictionary"] = c.dictionary;
     }
   }
   auto& content = manifest_["slots"]["dataFile"]["content"];
-  content["compressed"] = c.compressed;
+  content["compressed"] = c.compressed ? nlohmann::json("always") : nlohmann::json(false);
   if (c.compressed) {
     content["mode"] = c.mode;
     content["dictionary"] = c.dictionary;
@@ -179,7 +189,8 @@ TEST_P(LvpackRoundTrip, ExtractGivesByteIdenticalFiles) {
   EXPECT_TRUE(lvpack::VerifyInstaller(f).empty());
   if (c.compressed) {
     // Header byte 0: literal mode; byte 1: log2(dictionary) - 6.
-    const std::uint8_t* stream = f.bytes.data() + f.block.Slot(6)->firstByte;
+    std::uint8_t stream[2];
+    f.ReadAt(f.block.Slot(6)->firstByte, stream, sizeof stream);
     EXPECT_EQ(std::string(c.mode) == "ascii" ? 1 : 0, stream[0]);
     EXPECT_EQ(c.dictionary == 1024 ? 4 : c.dictionary == 2048 ? 5 : 6, stream[1]);
   }
@@ -187,17 +198,18 @@ TEST_P(LvpackRoundTrip, ExtractGivesByteIdenticalFiles) {
   lvpack::ExtractOptions options;
   options.unpackDataFile = true;
   const auto written = lvpack::ExtractInstaller(f, Path("x"), options);
-  EXPECT_EQ(9u + 1u + 2u, written.size());  // 9 records, saver.dat, 2 entries with data
+  EXPECT_EQ(9u + 1u + 3u, written.size());  // 9 records, saver.dat, 3 entries (one of 0 bytes)
+  EXPECT_EQ(Read("image.exe"), Read("x/install.exe"));  // the bare image again
   for (const auto& [role, file] : slotFiles) {
     const int slot = std::find(lvpack::kSlotRoles.begin(), lvpack::kSlotRoles.end(), std::string(role)) -
                      lvpack::kSlotRoles.begin();
     EXPECT_EQ(Read(file), Read("x/" + f.block.Slot(slot)->Name())) << role;
   }
-  EXPECT_EQ(Read("content/a.txt"), Read("x/Night Saver.ssd.d/a.txt"));
-  EXPECT_EQ(Read("content/img/b.bin"), Read("x/Night Saver.ssd.d/img/b.bin"));
-  EXPECT_EQ(payload::kSettingsSize, Read("x/Night Saver.ssd.d/saver.dat").size());
-  EXPECT_FALSE(std::filesystem::exists(Path("x/Night Saver.ssd.d/Night.swf")));
-  EXPECT_EQ(f.payloadOffset, Read("x/install.exe").size());
+  EXPECT_EQ(Read("content/a.txt"), Read("x/Night Saver dir/a.txt"));
+  EXPECT_EQ(Read("content/img/b.bin"), Read("x/Night Saver dir/img/b.bin"));
+  EXPECT_TRUE(Read("x/Night Saver dir/empty.txt").empty());
+  EXPECT_EQ(payload::kSettingsSize, Read("x/Night Saver dir/saver.dat").size());
+  EXPECT_FALSE(std::filesystem::exists(Path("x/Night Saver dir/Night.swf")));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -207,15 +219,19 @@ INSTANTIATE_TEST_SUITE_P(
                       CompressionChoice{true, "ascii", 1024}, CompressionChoice{true, "ascii", 2048},
                       CompressionChoice{true, "ascii", 4096}));
 
-TEST_F(LvpackTest, ExtractSelectedSlotsOnly) {
+TEST_F(LvpackTest, ExtractSelectedSlotsOnlyAndLongNames) {
+  const std::string longName = std::string(251, 'L') + ".txt";  // the longest record name
+  manifest_["showLicense"] = true;
+  manifest_["slots"]["license"] = {{"file", "readme.txt"}, {"name", longName}};
   Write("out.exe", lvpack::BuildInstaller(lvpack::LoadManifest(SaveManifest())));
   lvpack::ExtractOptions options;
-  options.slots = {6, 9};
+  options.slots = {6, 9, 4};
   const auto written = lvpack::ExtractInstaller(lvpack::LoadInstaller(Path("out.exe")), Path("x"), options);
-  ASSERT_EQ(2u, written.size());
+  ASSERT_EQ(3u, written.size());
   EXPECT_EQ(Read("night.scr"), Read("x/Night Saver.scr"));
   EXPECT_EQ(Read("saver1.dll"), Read("x/saver1.dll"));
-  options.slots = {4};  // empty
+  EXPECT_EQ(Read("readme.txt"), Read("x/" + longName));
+  options.slots = {5};  // empty
   EXPECT_THROW(lvpack::ExtractInstaller(lvpack::LoadInstaller(Path("out.exe")), Path("y"), options),
                lvpack::ToolError);
   EXPECT_FALSE(std::filesystem::exists(Path("y")));

@@ -1,5 +1,6 @@
-// A fresh folder per test with an installer-like image, a file for every slot,
-// a content folder and a manifest naming them all.
+// A fresh folder per test with an installer-like image, a file for every slot
+// (a real movie as the presentation), a content folder and a manifest naming
+// them all: a package the installer can install.
 #pragma once
 
 #include <filesystem>
@@ -10,11 +11,12 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "tests/flash/SwfBuilder.h"
 #include "tests/payload/PeImageBuilder.h"
 #include "tools/lvpack/FileIo.h"
 
 class LvpackTest : public ::testing::Test {
- protected:
+ public:
   using Bytes = lvpack::Bytes;
 
   void SetUp() override {
@@ -25,7 +27,7 @@ class LvpackTest : public ::testing::Test {
     Write("image.exe", testing_pe::InstallerLikeImage());
     Write("impborl.dll", Noise(12288, 1));
     Write("flashax.exe", Noise(5000, 2));
-    Write("movie.swf", Noise(2643, 3));
+    Write("movie.swf", SwfBuilder().version(6).background(0, 0, 0).text(std::string(2600, 'm')).plain());
     Write("night.scr", Text(51200));
     Write("readme.txt", Text(777));
     Write("saver1.dll", Noise(3430, 5));

@@ -39,8 +39,8 @@ TEST_F(LvpackVerifyTest, DamagedCompressedRecord) {
 
 TEST_F(LvpackVerifyTest, WrongUnpackedSize) {
   lvpack::InstallerFile f = sound_;
-  hostile::SetUnpackedSize(f, 9, f.block.Slot(9)->unpackedSize + 1);
-  ExpectOneProblem(f, {"slot 9 (saver1.dll)", "exploded size 3430 differs from unpackedSize 3431"});
+  hostile::SetUnpackedSize(f, 10, f.block.Slot(10)->unpackedSize + 1);
+  ExpectOneProblem(f, {"slot 10 (saver2.dll)", "exploded size 1819 differs from unpackedSize 1820"});
 }
 
 TEST_F(LvpackVerifyTest, UnsafeNames) {
@@ -82,13 +82,13 @@ TEST_F(LvpackVerifyTest, MissingRequiredSlot) {
 TEST_F(LvpackVerifyTest, HostileDataFiles) {
   lvpack::InstallerFile f = sound_;
   hostile::SetDataEntryCount(f, 160);
-  ExpectOneProblem(f, {"slot 8", "entryCount", "-543"});
+  ExpectOneProblem(f, {"slot 8", "entryCount 160", "-543"});
   f = sound_;
   hostile::SetDataEntryCount(f, -1);
   ExpectOneProblem(f, {"slot 8", "-543"});
   f = sound_;
   hostile::SetDataEntryName(f, 2, "..\\..\\evil.dll");
-  ExpectOneProblem(f, {"slot 8", "entry name", "-544"});
+  ExpectOneProblem(f, {"slot 8", "entry 2 (..\\..\\evil.dll): name leaves the data folder", "-544"});
   f = sound_;
   hostile::SetDataEntryName(f, 2, "C:\\evil.dll");
   ExpectOneProblem(f, {"slot 8", "-544"});

@@ -1,21 +1,26 @@
 #include "tools/lvpack/Builder.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
-#include <vector>
 
-#include "dcl/DclBuffer.h"
 #include "payload/ImageLayout.h"
+#include "payload/LittleEndian.h"
 #include "payload/SafeNames.h"
 #include "payload/SaverDataFormat.h"
 #include "system/Cp932.h"
+#include "tools/lvpack/ContentFolder.h"
+#include "tools/lvpack/Installer.h"
+#include "tools/lvpack/PackageRules.h"
 #include "tools/lvpack/ToolError.h"
 
 namespace lvpack {
 namespace {
 
-constexpr std::uint64_t kMaxInstallerSize =
-    static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
+// Sizes and offsets of records and data-file chunks are signed 32-bit values.
+constexpr std::uint64_t kMaxRecordSize = std::numeric_limits<std::int32_t>::max();
+// PE headers lie in the first bytes of an image.
+constexpr std::size_t kImageHeaderWindow = 64 * 1024;
 
 // Reference names of the slots that have a fixed one.
 std::string DefaultName(int slot, const std::string& saverName) {
@@ -32,14 +37,37 @@ std::string DefaultName(int slot, const std::string& saverName) {
   }
 }
 
+std::string WithSeparators(std::uint64_t n) {
+  std::string digits = std::to_string(n);
+  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
+    digits.insert(static_cast<std::size_t>(at), ",");
+  return digits;
+}
+
+struct Written {
+  std::uint64_t stored = 0;  // bytes in the output
+  bool compressed = false;
+};
+
 class Assembler {
  public:
-  Assembler(const PackagePlan& plan, const BuildOptions& options)
-      : plan_(plan), options_(options) {}
+  Assembler(const PackagePlan& plan, const BuildOptions& options) : plan_(plan), options_(options) {
+    // Everything that can be judged before writing: the output's folder may
+    // be the content folder, whose listing must not see the output.
+    OpenImage();
+    ScanContent();
+    CheckInputSizes();
+  }
 
-  Bytes Run() {
-    Bytes image = LoadImage();
-    const std::uint64_t payloadOffset = image.size();
+  BuildReport Run(ByteSink& out) {
+    out_ = &out;
+    const std::uint64_t payloadOffset = image_->Size();
+    CopyRange(*image_, 0, payloadOffset, *out_, Progress("copying the installer image"));
+    std::uint8_t field[4];
+    payload::StoreU32(field, static_cast<std::uint32_t>(payloadOffset));
+    out_->WriteAt(fieldOffset_, field, sizeof field);
+    const std::array<std::uint8_t, payload::kBlockSize> placeholder{};
+    out_->Write(placeholder.data(), placeholder.size());
 
     payload::PayloadBlock block;
     block.header.contentKind = plan_.contentKind;
@@ -48,60 +76,20 @@ class Assembler {
     block.header.offerDisplayProperties = plan_.offerDisplayProperties ? 1 : 0;
     payload::SetScreenSaverName(block.header, plan_.saverName);
 
-    std::vector<Bytes> data(payload::kSlotCount);
-    std::uint64_t cursor = payloadOffset + payload::kBlockSize;
-    for (int slot = 0; slot < payload::kSlotCount; ++slot) {
-      const SlotPlan& s = plan_.slots[static_cast<std::size_t>(slot)];
-      payload::PayloadRecord& r = *block.Slot(slot);
-      r.destination = s.destination;
-      r.compressed = s.compressed ? 1 : 0;
-      if (slot == payload::kSlotInstallerImage) {
-        SetName(r, slot, ImageName());
-        r.firstByte = 0;
-        r.lastByte = static_cast<std::int32_t>(payloadOffset - 1);
-        r.unpackedSize = static_cast<std::int32_t>(payloadOffset);
-        continue;
-      }
-      Bytes file = SlotFile(slot);
-      if (file.empty() && !s.file && !s.content) {
-        if (IsRequiredSlot(slot, plan_.contentKind, plan_.showLicense, plan_.hasDocument))
-          Fail(SlotField(slot), "required for this package, but no file is given");
-        r.firstByte = r.lastByte = static_cast<std::int32_t>(std::min(cursor, kMaxInstallerSize));
-        continue;
-      }
-      SetName(r, slot, RecordName(slot));
-      const auto unpacked = static_cast<std::uint64_t>(file.size());
-      Bytes stored;
-      if (s.compressed) {
-        Progress("compressing slot " + std::to_string(slot) + " (" + Role(slot) + ", " +
-                 std::to_string(file.size()) + " bytes)");
-        stored = Implode(file, s.compression, SlotField(slot));
-      } else {
-        if (file.empty())
-          Fail(SlotField(slot) + ".file", "is empty: a stored record holds at least one byte "
-                                          "(compress it, or give a file with content)");
-        stored = std::move(file);
-      }
-      if (cursor + stored.size() > kMaxInstallerSize || unpacked > kMaxInstallerSize)
-        Fail(SlotField(slot), "the installer would exceed 2 GB");
-      r.firstByte = static_cast<std::int32_t>(cursor);
-      r.lastByte = static_cast<std::int32_t>(cursor + stored.size() - 1);
-      r.unpackedSize = static_cast<std::int32_t>(unpacked);
-      r.packedSize = s.compressed ? static_cast<std::uint32_t>(stored.size()) : 0;
-      cursor += stored.size();
-      data[static_cast<std::size_t>(slot)] = std::move(stored);
-    }
+    payload::PayloadRecord& image = *block.Slot(payload::kSlotInstallerImage);
+    image.destination = plan_.slots[0].destination;
+    SetName(image, 0, ImageName());
+    image.lastByte = static_cast<std::int32_t>(payloadOffset - 1);
+    image.unpackedSize = static_cast<std::int32_t>(payloadOffset);
+    for (int slot = 1; slot < payload::kSlotCount; ++slot) WriteSlot(slot, *block.Slot(slot));
 
-    if (const rc::Result r = payload::PatchPayloadOffset(image, static_cast<std::uint32_t>(payloadOffset));
-        r != rc::kOk)
-      throw ToolError(PathText(imagePath_) + ": " + ImageProblem(r));
-    Bytes out = std::move(image);
-    out.reserve(static_cast<std::size_t>(cursor));
     const auto blockBytes = payload::SerializeBlock(block);
-    out.insert(out.end(), blockBytes.begin(), blockBytes.end());
-    for (const Bytes& d : data) out.insert(out.end(), d.begin(), d.end());
-    return out;
+    out_->WriteAt(payloadOffset, blockBytes.data(), blockBytes.size());
+    report_.size = out_->Position();
+    return report_;
   }
+
+  const std::vector<fs::path>& inputs() const { return inputs_; }
 
  private:
   [[noreturn]] void Fail(const std::string& field, const std::string& what) const {
@@ -110,38 +98,87 @@ class Assembler {
 
   static std::string Role(int slot) { return kSlotRoles[static_cast<std::size_t>(slot)]; }
   static std::string SlotField(int slot) { return "slots." + Role(slot); }
+  const SlotPlan& Plan(int slot) const { return plan_.slots[static_cast<std::size_t>(slot)]; }
 
-  void Progress(const std::string& text) const {
-    if (options_.progress) options_.progress(text);
+  ProgressFn Progress(const std::string& step) const {
+    if (!options_.progress) return {};
+    const auto& progress = options_.progress;
+    return [progress, step](std::uint64_t done, std::uint64_t total) { progress(step, done, total); };
   }
 
-  Bytes LoadImage() {
+  std::unique_ptr<InputFile> Open(const fs::path& path) {
+    inputs_.push_back(path);
+    return std::make_unique<InputFile>(path);
+  }
+
+  void OpenImage() {
     if (options_.image) imagePath_ = *options_.image;
-    else if (plan_.slots[0].file) imagePath_ = *plan_.slots[0].file;
+    else if (Plan(0).file) imagePath_ = *Plan(0).file;
     else if (plan_.image) imagePath_ = *plan_.image;
     else Fail("image", "no installer image given (set \"image\" or use --image)");
-    Bytes image = ReadFileBytes(imagePath_);
-    std::size_t field = 0;
-    if (const rc::Result r = payload::FindPayloadOffsetField(image.data(), image.size(), field);
-        r != rc::kOk)
-      throw ToolError(PathText(imagePath_) + ": " + ImageProblem(r));
-    if (image.size() + payload::kBlockSize > kMaxInstallerSize)
-      throw ToolError(PathText(imagePath_) + ": image too large");
-    return image;
+    image_ = Open(imagePath_);
+    const std::string name = PathText(imagePath_);
+    Bytes headers(static_cast<std::size_t>(std::min<std::uint64_t>(image_->Size(), kImageHeaderWindow)));
+    if (!headers.empty()) image_->ReadAt(0, headers.data(), headers.size());
+    const rc::Result r =
+        payload::FindPayloadOffsetField(headers.data(), headers.size(), image_->Size(), fieldOffset_);
+    if (r == rc::kNotPeImage)
+      throw ToolError(name + ": not an x86 or x64 Windows executable (installer image expected)");
+    if (r != rc::kOk)
+      throw ToolError(name + ": has no usable \".lvpoff\" section for PayloadOffset (not this "
+                             "project's installer image)");
+    std::uint8_t field[4];
+    image_->ReadAt(fieldOffset_, field, sizeof field);
+    if (payload::LoadU32(field) != 0)
+      throw ToolError(name + ": an installer that already carries a package, not the bare image; "
+                             "use the installer image of the build (app/install.exe), or get it "
+                             "back with: lvpack extract " + name + " installerImage -d FOLDER");
+    payload::CertificateTable certificates;
+    if (payload::FindCertificateTable(headers.data(), headers.size(), certificates) == rc::kOk &&
+        certificates.offset != 0)
+      throw ToolError(name + ": the image is signed; build from the unsigned image and sign the "
+                             "installer afterwards (lvpack sign)");
   }
 
-  static std::string ImageProblem(rc::Result r) {
-    return r == rc::kNotPeImage
-               ? "not an x86 or x64 Windows executable (installer image expected)"
-               : "has no usable \".lvpoff\" section for PayloadOffset (not this project's installer image)";
+  void ScanContent() {
+    const SlotPlan& s = Plan(payload::kSlotSaverDataFile);
+    if (!s.content || !s.content->folder) return;
+    content_ = ScanContentFolder(*s.content->folder, s.content->movieEntry,
+                                 PathText(plan_.manifestPath) + ": " + SlotField(8) + ".content.folder");
+    for (const ContentFile& file : content_) inputs_.push_back(file.source);
+  }
+
+  // Sizes known before writing: files too large for a record, and stored
+  // records that alone would pass the package's limit, end the build at once.
+  void CheckInputSizes() {
+    std::uint64_t stored = image_->Size() + payload::kBlockSize;
+    for (int slot = 1; slot < payload::kSlotCount; ++slot) {
+      const SlotPlan& s = Plan(slot);
+      if (!s.file) continue;
+      std::error_code ec;
+      const std::uintmax_t size = fs::file_size(*s.file, ec);
+      if (ec) continue;  // reported when the file is opened
+      if (size > kMaxRecordSize)
+        Fail(SlotField(slot) + ".file", PathText(*s.file) + " has " + WithSeparators(size) +
+                                            " bytes; a record holds at most " +
+                                            WithSeparators(kMaxRecordSize));
+      if (!s.compressed) stored += size;
+    }
+    if (stored > kMaxInstallerSize) FailTooLarge(stored);
+  }
+
+  [[noreturn]] void FailTooLarge(std::uint64_t size) const {
+    throw ToolError(PathText(plan_.manifestPath) + ": the installer would take " +
+                    WithSeparators(size) + " bytes; its package's 32-bit offsets reach " +
+                    WithSeparators(kMaxInstallerSize) + " bytes (2 GiB) at most");
   }
 
   std::string ImageName() const {
-    return plan_.slots[0].name ? *plan_.slots[0].name : DefaultName(0, plan_.saverName);
+    return Plan(0).name ? *Plan(0).name : DefaultName(0, plan_.saverName);
   }
 
   std::string RecordName(int slot) const {
-    const SlotPlan& s = plan_.slots[static_cast<std::size_t>(slot)];
+    const SlotPlan& s = Plan(slot);
     if (s.name) return *s.name;
     std::string name = DefaultName(slot, plan_.saverName);
     if (!name.empty()) return name;
@@ -160,117 +197,212 @@ class Assembler {
     if (!r.SetName(name)) Fail(SlotField(slot) + ".name", "longer than 255 bytes");
   }
 
-  Bytes SlotFile(int slot) const {
-    const SlotPlan& s = plan_.slots[static_cast<std::size_t>(slot)];
-    if (s.content) return BuildDataFile(plan_, *s.content, SlotField(slot) + ".content");
-    if (s.file) return ReadFileBytes(*s.file);
-    return {};
+  void WriteSlot(int slot, payload::PayloadRecord& r) {
+    const SlotPlan& s = Plan(slot);
+    r.destination = s.destination;
+    const auto cursor = static_cast<std::int32_t>(out_->Position());
+    if (!s.file && !s.content) {
+      if (IsRequiredSlot(slot, plan_.contentKind, plan_.showLicense, plan_.hasDocument))
+        Fail(SlotField(slot), "required for this package, but no file is given");
+      r.firstByte = r.lastByte = cursor;
+      r.compressed = s.compressed ? 1 : 0;
+      return;
+    }
+    SetName(r, slot, RecordName(slot));
+    const std::string label = SlotField(slot);
+    std::uint64_t unpacked = 0;
+    Written w;
+    if (s.content && s.compressed) {
+      // The data file is made first, then imploded as a whole.
+      ScratchFile data(plan_.manifestPath);
+      unpacked = WriteDataFile(data, *s.content);
+      data.Flush();
+      w = WriteData(data, unpacked, s.compressed, s.alwaysCompressed, s.compression, label);
+    } else if (s.content) {
+      unpacked = WriteDataFile(*out_, *s.content);
+      w.stored = unpacked;
+    } else {
+      const auto file = Open(*s.file);
+      unpacked = file->Size();
+      if (unpacked == 0 && !s.compressed)
+        Fail(label + ".file", "is empty: a stored record holds at least one byte "
+                              "(compress it, or give a file with content)");
+      w = WriteData(*file, unpacked, s.compressed, s.alwaysCompressed, s.compression, label);
+    }
+    if (out_->Position() > kMaxInstallerSize) FailTooLarge(out_->Position());
+    if (unpacked > kMaxRecordSize)
+      Fail(label, "holds " + WithSeparators(unpacked) + " bytes; a record holds at most " +
+                      WithSeparators(kMaxRecordSize));
+    r.compressed = w.compressed ? 1 : 0;
+    r.firstByte = cursor;
+    r.lastByte = static_cast<std::int32_t>(cursor + w.stored - 1);
+    r.unpackedSize = static_cast<std::int32_t>(unpacked);
+    r.packedSize = w.compressed ? static_cast<std::uint32_t>(w.stored) : 0;
+  }
+
+  // Implodes `length` bytes of `from` into the output, or copies them: a
+  // stream larger than the file is replaced by the file unless `always`.
+  Written WriteData(const ByteSource& from, std::uint64_t length, bool compress, bool always,
+                    const Compression& compression, const std::string& label) {
+    const std::uint64_t start = out_->Position();
+    if (compress) {
+      const std::uint64_t n = ImplodeRange(from, 0, length, *out_, compression, label,
+                                           Progress("imploding " + label));
+      if (always || n <= length || length == 0) return {n, true};
+      out_->Truncate(start);
+      report_.notes.push_back(label + ": stored as it is: imploding gave " + WithSeparators(n) +
+                              " bytes for " + WithSeparators(length));
+    }
+    CopyRange(from, 0, length, *out_, Progress("copying " + label));
+    return {length, false};
+  }
+
+  // Writes the data file built from `content` at the sink's position; returns its length.
+  std::uint64_t WriteDataFile(ByteSink& sink, const DataFileContent& content) {
+    const std::string field = SlotField(payload::kSlotSaverDataFile) + ".content";
+    payload::SaverSettings settings;
+    if (content.settingsFile) {
+      const auto file = Open(*content.settingsFile);
+      if (file->Size() != payload::kSettingsSize)
+        Fail(field + ".settings", PathText(*content.settingsFile) + " has " +
+                                      std::to_string(file->Size()) +
+                                      " bytes; a settings block has exactly 1240");
+      file->ReadAt(0, settings.bytes.data(), settings.bytes.size());
+    }
+    if (content.saverContentKind)
+      settings.SetSaverContentKind(*content.saverContentKind);
+    else if (!content.movieEntry.empty())
+      settings.SetSaverContentKind(payload::kSaverContentInstallerMovie);
+
+    const bool movie = !content.movieEntry.empty();
+    const auto count = static_cast<std::int32_t>(content_.size() + (movie ? 1 : 0));
+    settings.SetEntryCount(count);
+    const std::uint64_t base = sink.Position();
+    Bytes table(payload::TableSize(count), 0);
+    sink.Write(table.data(), table.size());
+    std::copy(settings.bytes.begin(), settings.bytes.end(), table.begin());
+
+    int storedAsIs = 0;
+    for (std::int32_t i = 0; i < count; ++i) {
+      payload::SaverEntry entry;
+      payload::SaverChunkHeader header;
+      const std::uint64_t chunk = sink.Position() - base;
+      if (chunk + payload::kChunkHeaderSize > kMaxRecordSize)
+        Fail(field, "the data file would pass " + WithSeparators(kMaxRecordSize) + " bytes");
+      entry.chunkOffset = static_cast<std::int32_t>(chunk);
+      std::array<std::uint8_t, payload::kChunkHeaderSize> headerBytes{};
+      sink.Write(headerBytes.data(), headerBytes.size());
+      if (movie && i == 0) {
+        entry.kind = payload::kEntryKindInstallerMovie;
+        entry.SetName(content.movieEntry);
+      } else {
+        const ContentFile& file = content_[static_cast<std::size_t>(i - (movie ? 1 : 0))];
+        entry.SetName(file.entryName);
+        const auto in = std::make_unique<InputFile>(file.source);
+        const std::uint64_t size = in->Size();
+        std::uint64_t stored = size;
+        bool compressed = false;
+        if (content.compressed) {
+          const std::uint64_t start = sink.Position();
+          stored = ImplodeRange(*in, 0, size, sink, content.compression, field,
+                                Progress("imploding " + file.shown));
+          compressed = true;
+          if (!content.alwaysCompressed && stored > size && size != 0) {
+            sink.Truncate(start);
+            compressed = false;
+            stored = size;
+            ++storedAsIs;
+          }
+        }
+        if (!compressed) CopyRange(*in, 0, size, sink, Progress("copying " + file.shown));
+        if (size == 0)
+          report_.notes.push_back(field + ": \"" + file.shown +
+                                  "\" is empty: the installer writes no file for an empty entry");
+        header.unpackedSize = static_cast<std::int32_t>(size);
+        header.packedSize = static_cast<std::int32_t>(stored);
+        header.compressed = compressed ? 1 : 0;
+      }
+      payload::SerializeChunkHeader(header, headerBytes.data());
+      sink.WriteAt(base + chunk, headerBytes.data(), headerBytes.size());
+      payload::SerializeEntry(entry, table.data() + payload::TableSize(i));
+    }
+    if (storedAsIs != 0)
+      report_.notes.push_back(field + ": " + std::to_string(storedAsIs) +
+                              " entries stored as they are (imploding made them larger)");
+    sink.WriteAt(base, table.data(), table.size());
+    const std::uint64_t length = sink.Position() - base;
+    if (length > kMaxRecordSize)
+      Fail(field, "the data file would take " + WithSeparators(length) + " bytes; at most " +
+                      WithSeparators(kMaxRecordSize) + " fit");
+    return length;
   }
 
   const PackagePlan& plan_;
   const BuildOptions& options_;
+  ByteSink* out_ = nullptr;
   fs::path imagePath_;
+  std::unique_ptr<InputFile> image_;
+  std::size_t fieldOffset_ = 0;
+  std::vector<ContentFile> content_;
+  std::vector<fs::path> inputs_;
+  BuildReport report_;
 };
 
-[[noreturn]] void FailAt(const PackagePlan& plan, const std::string& field, const std::string& what) {
-  throw ToolError(PathText(plan.manifestPath) + ": " + field + ": " + what);
+std::vector<fs::path> PlannedInputs(const PackagePlan& plan, const BuildOptions& options) {
+  std::vector<fs::path> inputs{plan.manifestPath};
+  if (options.image) inputs.push_back(*options.image);
+  if (plan.image) inputs.push_back(*plan.image);
+  for (const SlotPlan& s : plan.slots) {
+    if (s.file) inputs.push_back(*s.file);
+    if (s.content && s.content->settingsFile) inputs.push_back(*s.content->settingsFile);
+  }
+  return inputs;
 }
 
-// Files below `folder`, sorted, as paths relative to it.
-std::vector<fs::path> ContentFiles(const fs::path& folder) {
-  std::vector<fs::path> files;
-  for (const auto& item : fs::recursive_directory_iterator(folder))
-    if (item.is_regular_file()) files.push_back(fs::relative(item.path(), folder));
-  std::sort(files.begin(), files.end());
-  return files;
+// A problem of the built package, told in the manifest's words.
+std::string InManifestTerms(const PackagePlan& plan, const Problem& p) {
+  std::string field = p.field;
+  if (p.slot >= 0)
+    field = "slots." + std::string(kSlotRoles[static_cast<std::size_t>(p.slot)]) +
+            (p.field.empty() ? "" : "." + p.field);
+  return PathText(plan.manifestPath) + ": " + (field.empty() ? "" : field + ": ") + p.text;
 }
 
 }  // namespace
 
-bool IsRequiredSlot(int slot, std::uint8_t contentKind, bool showLicense, bool hasDocument) {
-  switch (slot) {
-    case payload::kSlotDecompressor:
-      return true;
-    case payload::kSlotPresentation:
-      return contentKind == payload::kContentBitmap || contentKind == payload::kContentMovie ||
-             contentKind == payload::kContentMovieAlt || contentKind == payload::kContentJpeg;
-    case payload::kSlotLicense:
-      return showLicense && contentKind != payload::kContentSilent;
-    case payload::kSlotDocument:
-      return hasDocument;
-    default:
-      return slot >= payload::kSlotSaverProgram && slot <= payload::kSlotEngine2;
-  }
-}
-
-Bytes Implode(const Bytes& input, const Compression& compression, const std::string& what) {
-  dcl::ImplodeResult r = dcl::ImplodeBuffer(input, compression.mode, compression.dictionary);
-  if (r.code != rc::kDclOk)
-    throw ToolError(what + ": compression failed (library code " + std::to_string(r.code) + ")");
-  return std::move(r.data);
-}
-
-Bytes BuildDataFile(const PackagePlan& plan, const DataFileContent& content,
-                    const std::string& field) {
-  payload::SaverDataFile file;
-  if (content.settingsFile) {
-    const Bytes settings = ReadFileBytes(*content.settingsFile);
-    if (settings.size() != payload::kSettingsSize)
-      FailAt(plan, field + ".settings",
-             PathText(*content.settingsFile) + " has " + std::to_string(settings.size()) +
-                 " bytes; a settings block has exactly 1240");
-    std::copy(settings.begin(), settings.end(), file.settings.bytes.begin());
-  }
-  if (content.saverContentKind)
-    file.settings.SetSaverContentKind(*content.saverContentKind);
-  else if (!content.movieEntry.empty())
-    file.settings.SetSaverContentKind(payload::kSaverContentInstallerMovie);
-
-  if (!content.movieEntry.empty()) {
-    payload::SaverContent movie;
-    movie.kind = payload::kEntryKindInstallerMovie;
-    movie.name = content.movieEntry;
-    file.entries.push_back(movie);
-  }
-  if (content.folder) {
-    for (const fs::path& relative : ContentFiles(*content.folder)) {
-      // Entry names use the installer's separator, in code page 932.
-      std::string name;
-      for (const fs::path& part : relative) {
-        std::string bytes;
-        if (!text::Utf8ToCp932(PathText(part), bytes))
-          FailAt(plan, field + ".folder", "\"" + PathText(relative) +
-                                              "\": code page 932 cannot hold this name");
-        name += (name.empty() ? "" : "\\") + bytes;
-      }
-      if (name.size() >= payload::kEntryNameSize || payload::ValidateEntryName(name) != rc::kOk)
-        FailAt(plan, field + ".folder", "\"" + PathText(relative) +
-                                            "\" cannot be an entry name (too long, or not a "
-                                            "plain name)");
-      if (name == content.movieEntry)
-        FailAt(plan, field + ".folder", "\"" + PathText(relative) + "\" is also the movieEntry");
-      payload::SaverContent entry;
-      entry.name = name;
-      Bytes data = ReadFileBytes(*content.folder / relative);
-      if (data.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
-        FailAt(plan, field + ".folder", "\"" + PathText(relative) + "\" is too large");
-      entry.unpackedSize = static_cast<std::int32_t>(data.size());
-      entry.compressed = content.compressed;
-      entry.data = content.compressed ? Implode(data, content.compression, field) : std::move(data);
-      file.entries.push_back(std::move(entry));
-    }
-  }
-  if (file.entries.size() > static_cast<std::size_t>(payload::kMaxEntryCount))
-    FailAt(plan, field, std::to_string(file.entries.size()) + " entries; a data file holds at most " +
-                            std::to_string(payload::kMaxEntryCount));
-  Bytes bytes;
-  if (payload::SerializeSaverDataFile(file, bytes) != rc::kOk)
-    FailAt(plan, field, "the data file would exceed its format's limits");
-  return bytes;
+BuildReport WriteInstaller(const PackagePlan& plan, ByteSink& out, const BuildOptions& options) {
+  return Assembler(plan, options).Run(out);
 }
 
 Bytes BuildInstaller(const PackagePlan& plan, const BuildOptions& options) {
-  return Assembler(plan, options).Run();
+  MemorySink sink;
+  WriteInstaller(plan, sink, options);
+  return std::move(sink.bytes());
+}
+
+BuildReport BuildInstallerFile(const PackagePlan& plan, const fs::path& output,
+                               const BuildOptions& options) {
+  RequireWritableTarget(output);
+  RequireNotAnInput(output, PlannedInputs(plan, options));
+  Assembler assembler(plan, options);
+  OutputFile out(output);
+  BuildReport report = assembler.Run(out);
+  out.Flush();
+
+  InstallerFile written = LoadInstaller(out.path());
+  ProgressFn progress;
+  if (options.progress) progress = [&options](std::uint64_t done, std::uint64_t total) {
+    options.progress("checking the package", done, total);
+  };
+  const std::vector<Problem> problems = CheckPackage(written, progress);
+  if (!problems.empty()) {
+    std::string message;
+    for (const Problem& p : problems) message += (message.empty() ? "" : "\n") + InManifestTerms(plan, p);
+    throw ToolError(message + "\nnothing written: the installer could not install this package");
+  }
+  RequireNotAnInput(output, assembler.inputs());
+  out.Commit();
+  return report;
 }
 
 }  // namespace lvpack

@@ -1,35 +1,45 @@
 // Assembling an installer: the image with PayloadOffset set, the header, the
 // eleven records and their data, laid out in slot order behind the table.
+// Everything streams from the input files to the output.
 #pragma once
 
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "tools/lvpack/FileIo.h"
 #include "tools/lvpack/Manifest.h"
 
 namespace lvpack {
 
+// The most an installer may hold: its package's offsets are signed 32-bit
+// values, so its last byte lies at 2,147,483,647 at most.
+constexpr std::uint64_t kMaxInstallerSize = 2147483648ull;
+
 struct BuildOptions {
   std::optional<fs::path> image;  // overrides the manifest's image
-  std::function<void(const std::string&)> progress;  // long steps; may be empty
+  // Long steps: what is being done, bytes done of the step's total.
+  std::function<void(const std::string& step, std::uint64_t done, std::uint64_t total)> progress;
 };
 
-// The whole installer file. ToolError on anything the manifest gets wrong.
+struct BuildReport {
+  std::uint64_t size = 0;
+  std::vector<std::string> notes;  // e.g. records stored as they are because imploding grew them
+};
+
+// Writes the whole installer to `out`. ToolError on anything the manifest or
+// its inputs get wrong. The package rules are not applied here.
+BuildReport WriteInstaller(const PackagePlan& plan, ByteSink& out, const BuildOptions& options = {});
+
+// The installer in memory, without the package rules: for tests that make
+// packages the installer must cope with.
 Bytes BuildInstaller(const PackagePlan& plan, const BuildOptions& options = {});
 
-// The screen-saver data file from a content folder. `field` names the manifest
-// field in messages.
-Bytes BuildDataFile(const PackagePlan& plan, const DataFileContent& content,
-                    const std::string& field);
-
-// Implodes with the given mode and dictionary; ToolError naming `what` on failure.
-Bytes Implode(const Bytes& input, const Compression& compression, const std::string& what);
-
-// Slots the installer cannot do without for this header: 1, the presentation
-// for windowed kinds, the licence and document when the header asks for them,
-// and 6 to 10, which the installation extracts without checking.
-bool IsRequiredSlot(int slot, std::uint8_t contentKind, bool showLicense, bool hasDocument);
+// The build of the command line: refuses an output that is one of the inputs
+// or not a regular file, writes a temporary file beside it, checks what was
+// written with every package rule, and only then renames it into place.
+BuildReport BuildInstallerFile(const PackagePlan& plan, const fs::path& output,
+                               const BuildOptions& options = {});
 
 }  // namespace lvpack

@@ -9,13 +9,16 @@
 namespace lvpack {
 
 struct ExtractOptions {
-  std::vector<int> slots;   // empty: every non-empty slot
-  bool unpackDataFile = false;  // also place the data file's entries in "<name>.d"
+  std::vector<int> slots;       // empty: every non-empty slot
+  bool unpackDataFile = false;  // also place the data file's entries in "<saverName> dir"
+  ProgressFn progress;          // bytes of the package done
 };
 
-// Everything is read and checked first; then each file is written atomically
-// under `folder` with its record name. Returns the paths written.
-// ToolError before anything is written when a record or entry is unsound.
+// The package is checked with every rule first: a damaged one gives ToolError
+// (I/O) with one line per problem, and nothing is written. Each file is then
+// written atomically under `folder` with its record name; slot 0 is written
+// as the bare installer image (PayloadOffset 0, no signature entry), ready
+// for another build. Returns the paths written.
 std::vector<fs::path> ExtractInstaller(const InstallerFile& file, const fs::path& folder,
                                        const ExtractOptions& options);
 

@@ -62,6 +62,17 @@ class Reader {
     return value.get<bool>();
   }
 
+  // true, false or "always".
+  void Compressed(const json& value, const std::string& field, bool& compressed, bool& always) const {
+    if (value.is_string() && value.get<std::string>() == "always") {
+      compressed = always = true;
+      return;
+    }
+    if (!value.is_boolean()) Fail(field, "must be true, false or \"always\"");
+    compressed = value.get<bool>();
+    always = false;
+  }
+
   std::int64_t Integer(const json& value, const std::string& field, std::int64_t lo,
                        std::int64_t hi) const {
     if (!value.is_number_integer())
@@ -98,7 +109,10 @@ class Reader {
     if (text.empty()) Fail(field, "must name a file");
     const fs::path path = folder_ / PathFromUtf8(text);
     std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) Fail(field, "file not found: " + PathText(path));
+    const fs::file_status status = fs::status(path, ec);
+    if (!fs::exists(status)) Fail(field, "file not found: " + PathText(path));
+    if (!fs::is_regular_file(status))
+      Fail(field, PathText(path) + " is not a regular file (a folder, FIFO or device)");
     return path;
   }
 
@@ -143,7 +157,8 @@ class Reader {
           Integer(object["saverContentKind"], Join(where, "saverContentKind"), INT32_MIN, INT32_MAX));
     if (c.saverContentKind == payload::kSaverContentInstallerMovie && c.movieEntry.empty())
       Fail(Join(where, "saverContentKind"), "3 makes entry 1 the installer's movie: give movieEntry");
-    if (object.contains("compressed")) c.compressed = Bool(object["compressed"], Join(where, "compressed"));
+    if (object.contains("compressed"))
+      Compressed(object["compressed"], Join(where, "compressed"), c.compressed, c.alwaysCompressed);
     ReadCompression(object, where, c.compression);
     return c;
   }
@@ -165,25 +180,20 @@ class Reader {
     }
     if (object.contains("destination")) {
       const std::string field = Join(where, "destination");
+      // Where each slot may go is a package rule, checked on the built package.
       plan.destination = static_cast<std::int32_t>(Integer(object["destination"], field, 0, 10));
-      if (plan.destination == 0 || plan.destination == 8 || plan.destination == 9)
-        Fail(field, "kinds 0, 8 and 9 have no path; use 1 to 7 or 10");
-      if ((slot == payload::kSlotLicense || slot == payload::kSlotDocument) &&
-          plan.destination != 4 && plan.destination != 7)
-        Fail(field, "the licence and the document must go to the work folder (4 or 7)");
     }
-    if (object.contains("compressed")) plan.compressed = Bool(object["compressed"], Join(where, "compressed"));
+    if (object.contains("compressed"))
+      Compressed(object["compressed"], Join(where, "compressed"), plan.compressed, plan.alwaysCompressed);
     if (slot == payload::kSlotInstallerImage && plan.compressed)
       Fail(Join(where, "compressed"), "the installer image is never compressed");
     ReadCompression(object, where, plan.compression);
   }
 
   int SlotNumber(const std::string& key, const std::string& where) const {
-    for (int i = 0; i < payload::kSlotCount; ++i)
-      if (key == kSlotRoles[static_cast<std::size_t>(i)] || key == std::to_string(i)) return i;
-    Fail(Join(where, key), "unknown slot; use 0 to 10 or a role name (decompressor, flashSetup, "
-                           "presentation, license, document, saver, saverFile, dataFile, "
-                           "engine1, engine2)");
+    const int slot = SlotOfRole(key);
+    if (slot < 0) Fail(Join(where, key), "unknown slot; use 0 to 10 or a role name (" + RoleList() + ")");
+    return slot;
   }
 
   PackagePlan Read(const json& root) const {
@@ -236,6 +246,19 @@ class Reader {
 
 }  // namespace
 
+int SlotOfRole(const std::string& roleOrNumber) {
+  for (int i = 0; i < payload::kSlotCount; ++i)
+    if (roleOrNumber == kSlotRoles[static_cast<std::size_t>(i)] || roleOrNumber == std::to_string(i))
+      return i;
+  return -1;
+}
+
+std::string RoleList() {
+  std::string list;
+  for (const char* role : kSlotRoles) list += (list.empty() ? "" : ", ") + std::string(role);
+  return list;
+}
+
 PackagePlan DefaultPlan() {
   PackagePlan plan;
   for (int i = 0; i < payload::kSlotCount; ++i) {
@@ -252,7 +275,11 @@ PackagePlan LoadManifest(const fs::path& manifestPath) {
   try {
     root = json::parse(bytes.begin(), bytes.end());
   } catch (const json::parse_error& e) {
-    throw ToolError(PathText(manifestPath) + ": not valid JSON: " + e.what());
+    // The library's text starts with its own error number; the user needs the place.
+    const std::string what = e.what();
+    const std::size_t at = what.find("at line");
+    throw ToolError(PathText(manifestPath) + ": not valid JSON " +
+                    (at == std::string::npos ? "at byte " + std::to_string(e.byte) : what.substr(at)));
   }
   return Reader(manifestPath).Read(root);
 }

@@ -15,9 +15,10 @@
 //   }
 //
 // Slot fields: "file" (relative to the manifest), "name" (stored name, UTF-8),
-// "destination" (1..7, 10), "compressed", "mode" (binary | ascii), "dictionary"
-// (1024 | 2048 | 4096). Anything not given takes the reference package's
-// default. Slot 8 takes "content" instead of "file": "folder" (every file below
+// "destination" (1..7, 10), "compressed" (true: imploded unless that makes it
+// larger; "always": imploded in any case; false), "mode" (binary | ascii),
+// "dictionary" (1024 | 2048 | 4096). Anything not given takes the reference
+// package's default. Slot 8 takes "content" instead of "file": "folder" (every file below
 // it becomes an entry), "movieEntry" (entry 1, a copy of the installer's
 // movie), "settings" (a 1,240-byte file; zeros otherwise), "saverContentKind",
 // "compressed", "mode", "dictionary" for the entries.
@@ -30,13 +31,9 @@
 
 #include "payload/PayloadFormat.h"
 #include "tools/lvpack/FileIo.h"
+#include "tools/lvpack/RecordCodec.h"
 
 namespace lvpack {
-
-struct Compression {
-  unsigned mode = 0;       // dcl::kBinary or dcl::kAscii
-  unsigned dictionary = 4096;
-};
 
 // The data file built from a content folder.
 struct DataFileContent {
@@ -45,6 +42,7 @@ struct DataFileContent {
   std::optional<fs::path> settingsFile;
   std::optional<std::int32_t> saverContentKind;
   bool compressed = false;
+  bool alwaysCompressed = false;  // imploded even where that makes an entry larger
   Compression compression;
 };
 
@@ -53,6 +51,7 @@ struct SlotPlan {
   std::optional<std::string> name;        // code page 932; absent: the default
   std::int32_t destination = 0;
   bool compressed = false;
+  bool alwaysCompressed = false;          // imploded even where that makes it larger
   Compression compression;
   std::optional<DataFileContent> content; // slot 8 only
 };
@@ -70,6 +69,10 @@ struct PackagePlan {
 
 // The role names of the slots, index = slot number.
 extern const std::array<const char*, payload::kSlotCount> kSlotRoles;
+// The slot of a role name or of a number "0".."10"; -1 for anything else.
+int SlotOfRole(const std::string& roleOrNumber);
+// "decompressor, flashSetup, ..., engine2" for messages.
+std::string RoleList();
 
 // Slot defaults of the reference package (destination, compressed).
 PackagePlan DefaultPlan();

@@ -1,20 +1,19 @@
-// Checking an assembled installer the way the installer will use it.
+// Checking an assembled installer the way the installer will use it: every
+// package rule (PackageRules.h), one line per problem.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "tools/lvpack/Installer.h"
+#include "tools/lvpack/PackageRules.h"
 
 namespace lvpack {
 
-// One line per problem; empty when the installer is sound: every record
-// readable, compressed records exploding to their unpackedSize, names safe,
-// destinations valid, the slots the header needs present, and the data file's
-// entries and chunks sound.
-std::vector<std::string> VerifyInstaller(const InstallerFile& file);
+// "slot 6 (Night.scr): ..." or "header: saverName: ...".
+std::string ProblemLine(const InstallerFile& file, const Problem& problem);
 
-// The problems of a data file's bytes, prefixed with `label`.
-void VerifyDataFile(const Bytes& data, const std::string& label, std::vector<std::string>& problems);
+// One line per problem; empty when the installer can install the package.
+std::vector<std::string> VerifyInstaller(const InstallerFile& file, const ProgressFn& progress = {});
 
 }  // namespace lvpack

@@ -7,9 +7,10 @@
 #include <memory>
 #include <string>
 
-#include "dcl/DclBuffer.h"
+#include "dcl/Dcl.h"
 #include "tools/lvpack/Commands.h"
 #include "tools/lvpack/FileIo.h"
+#include "tools/lvpack/RecordCodec.h"
 #include "tools/lvpack/ToolError.h"
 
 namespace lvpack::cli {
@@ -19,25 +20,30 @@ namespace {
 constexpr int kExitBadData = kExitProblems;
 
 int RunImplodeCommand(const std::string& in, const std::string& out, bool ascii, unsigned dict) {
-  const Bytes input = ReadFileBytes(PathFromUtf8(in));
-  const dcl::ImplodeResult packed = dcl::ImplodeBuffer(input, ascii ? dcl::kAscii : dcl::kBinary, dict);
-  if (packed.code != static_cast<unsigned>(rc::kDclOk))
-    throw ToolError("implode failed with code " + std::to_string(packed.code));
-  WriteFileAtomic(PathFromUtf8(out), packed.data);
-  ShowProgress(std::to_string(input.size()) + " bytes imploded to " + std::to_string(packed.data.size()));
+  InputFile input(PathFromUtf8(in));
+  RequireNotAnInput(PathFromUtf8(out), {input.path()});
+  OutputFile output(PathFromUtf8(out));
+  const std::uint64_t n = ImplodeRange(input, 0, input.Size(), output,
+                                       Compression{ascii ? dcl::kAscii : dcl::kBinary, dict}, in,
+                                       [](std::uint64_t done, std::uint64_t total) {
+                                         ShowProgress("imploding", done, total);
+                                       });
+  output.Commit();
+  Say(std::to_string(input.Size()) + " bytes imploded to " + std::to_string(n));
   return kExitOk;
 }
 
 int RunExplodeCommand(const std::string& in, const std::string& out) {
-  const Bytes stream = ReadFileBytes(PathFromUtf8(in));
-  const dcl::ExplodeResult unpacked = dcl::ExplodeBuffer(stream);
-  if (unpacked.code != static_cast<unsigned>(rc::kDclOk)) {
-    std::cerr << "lvpack: " << in
-              << ": not a complete implode stream (bad header, cut short, or a copy before "
-                 "the first byte); nothing written\n";
+  InputFile input(PathFromUtf8(in));
+  RequireNotAnInput(PathFromUtf8(out), {input.path()});
+  OutputFile output(PathFromUtf8(out));
+  const ExplodeOutcome x = ExplodeRange(input, 0, input.Size(), &output, UINT64_MAX);
+  if (!x.complete) {
+    Say(in + ": not a complete implode stream (bad header, cut short, or a copy before the first "
+             "byte); nothing written");
     return kExitBadData;
   }
-  WriteFileAtomic(PathFromUtf8(out), unpacked.data);
+  output.Commit();
   return kExitOk;
 }
 
@@ -54,6 +60,7 @@ void RegisterCodecCommands(CLI::App& app, Outcome& outcome) {
   imp->add_flag("--ascii", *ascii, "ascii literal mode (default: binary)");
   imp->add_option("--dict", *dict, "dictionary size (default 4096)")
       ->check(CLI::IsMember({dcl::kDict1024, dcl::kDict2048, dcl::kDict4096}));
+  SetExamples(*imp, "  lvpack implode --dict 2048 saver.scr saver.imp\n");
   imp->callback([&outcome, impIn, impOut, ascii, dict] {
     outcome.exitCode = RunImplodeCommand(*impIn, *impOut, *ascii, *dict);
   });
@@ -63,6 +70,7 @@ void RegisterCodecCommands(CLI::App& app, Outcome& outcome) {
   auto expOut = std::make_shared<std::string>();
   exp->add_option("IN", *expIn, "implode stream")->required();
   exp->add_option("OUT", *expOut, "file to write")->required();
+  SetExamples(*exp, "  lvpack explode saver.imp saver.scr\n");
   exp->callback([&outcome, expIn, expOut] { outcome.exitCode = RunExplodeCommand(*expIn, *expOut); });
 }
 

@@ -16,6 +16,7 @@
 #include "flash/SwfMovie.h"
 #include "system/InstallerError.h"
 #include "tools/lvpack/Commands.h"
+#include "tools/lvpack/MovieWords.h"
 
 namespace lvpack::cli {
 namespace {
@@ -49,6 +50,13 @@ void ReadMovieFile(const std::string& name, MovieReport& report) {
   }
 }
 
+// The result in words: what the installer makes of the movie.
+std::string Meaning(const MovieReport& r) {
+  if (!r.error.empty()) return "the installer cannot read this movie: " + r.message;
+  const std::string words = DescribeMovieResult(r.result);
+  return words.empty() ? "result " + std::to_string(r.result) : words;
+}
+
 nlohmann::json AsJson(const MovieReport& r) {
   const TSwfMovie& m = r.movie;
   nlohmann::json j = {{"file", r.file},
@@ -66,13 +74,13 @@ nlohmann::json AsJson(const MovieReport& r) {
     j["error"] = r.error;
     j["message"] = r.message;
   }
+  j["meaning"] = Meaning(r);
   return j;
 }
 
 void PrintText(const MovieReport& r) {
   const TSwfMovie& m = r.movie;
-  std::cout << r.file << ":\n  result      " << r.result;
-  if (!r.error.empty()) std::cout << " (" << r.error << ": " << r.message << ")";
+  std::cout << r.file << ":\n  result      " << r.result << " (" << Meaning(r) << ")";
   std::cout << "\n  signature   " << (m.swfSignature.empty() ? "-" : m.swfSignature)
             << "\n  swfVersion  " << int{m.swfVersion}
             << "\n  movieWidth  " << m.movieWidth << "\n  movieHeight " << m.movieHeight
@@ -89,6 +97,7 @@ void RegisterMovieCommand(CLI::App& app, Outcome& outcome) {
   auto json = std::make_shared<bool>(false);
   cmd->add_option("FILE", *files, "movie files (.swf)")->required();
   cmd->add_flag("--json", *json, "one JSON object per file and line");
+  SetExamples(*cmd, "  lvpack movie DemoSaver.swf DemoSaver-cws.swf\n  lvpack movie intro.swf --json\n");
   cmd->callback([&outcome, files, json] {
     outcome.exitCode = kExitOk;
     for (const auto& name : *files) {
