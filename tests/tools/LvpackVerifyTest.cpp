@@ -51,8 +51,13 @@ TEST_F(LvpackVerifyTest, UnsafeNames) {
   hostile::SetRecordName(f, 7, "CON.txt");
   ExpectOneProblem(f, {"slot 7", "-541"});
   f = sound_;
-  hostile::SetSaverName(f, "a:b");
-  ExpectOneProblem(f, {"header", "saverName", "-546"});
+  hostile::SetSaverName(f, "a:b");  // the program in slot 6 no longer bears its name either
+  const auto problems = lvpack::VerifyInstaller(f);
+  ASSERT_EQ(2u, problems.size());
+  EXPECT_NE(std::string::npos, problems[0].find("header: saverName: ")) << problems[0];
+  EXPECT_NE(std::string::npos, problems[0].find("-546")) << problems[0];
+  EXPECT_NE(std::string::npos, problems[1].find("slot 6 (Night Saver.scr): ")) << problems[1];
+  EXPECT_NE(std::string::npos, problems[1].find("-550")) << problems[1];
 }
 
 TEST_F(LvpackVerifyTest, BadDestinationsAndRanges) {

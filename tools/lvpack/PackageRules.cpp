@@ -147,6 +147,15 @@ class Checker {
                                            "work folder as \"flashax.exe\" (name \"flashax.exe\", "
                                            "destination 3)");
         break;
+      case payload::kSlotSaverProgram:
+        if (payload::ValidateSaverProgramRecord(file_.block) != rc::kOk) {
+          const std::string wanted = payload::ScreenSaverNameBytes(header_) + ".scr";
+          Add(slot, payload::FoldedName(r.Name()) == payload::FoldedName(wanted) ? "destination" : "name",
+              lands + "; the installer installs the screen-saver program as " + Quoted(wanted) +
+                  " in the system folder (destination 2) (" +
+                  std::to_string(rc::kBadSaverProgramRecord) + ")");
+        }
+        break;
       case payload::kSlotPresentation:
       case payload::kSlotLicense:
       case payload::kSlotDocument:
