@@ -328,7 +328,8 @@ class Assembler {
     }
     if (storedAsIs != 0)
       report_.notes.push_back(field + ": " + std::to_string(storedAsIs) +
-                              " entries stored as they are (imploding made them larger)");
+                              (storedAsIs == 1 ? " entry" : " entries") +
+                              " stored as it is (imploding made it larger)");
     sink.WriteAt(base, table.data(), table.size());
     const std::uint64_t length = sink.Position() - base;
     if (length > kMaxRecordSize)

@@ -170,6 +170,9 @@ class ScratchFile : public WorkFile {
  public:
   explicit ScratchFile(const fs::path& shownAs);
   ~ScratchFile() override;
+  // Ends writing and closes the file (Windows lets no reader in while a
+  // writer has it open); the file stays until the object goes.
+  void Finish() { Close(); }
 };
 
 // ToolError (input) when `target` exists and is not a regular file.

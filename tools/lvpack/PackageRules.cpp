@@ -215,7 +215,7 @@ class Checker {
     if (kind != "a Flash movie") return kind.empty() ? "is not a Flash movie" : "is " + kind;
     ScratchFile copy(file_.path);
     CopyRange(content, 0, content.Size(), copy);
-    copy.Flush();
+    copy.Finish();
     TSwfMovie movie;
     movie.swfFilename = copy.path();
     rc::Result result = rc::kOk;
