@@ -42,6 +42,7 @@ unsigned DCL_CALL ReadInput(char* buf, unsigned* size, void* param) {
       if (*s->progress) (*s->progress)(s->consumed, s->length);
     }
     const std::size_t n = std::min<std::size_t>(*size, s->block.size() - s->blockPos);
+    if (n == 0) return 0;  // the input has ended
     std::memcpy(buf, s->block.data() + s->blockPos, n);
     s->blockPos += n;
     s->consumed += n;
