@@ -351,6 +351,9 @@ const Refusal kRefusals[] = {
     {"OutputFolderMissing", [](T&) {}, "build package.json -o nofolder/setup.exe", 2,
      {"the folder nofolder does not exist"}},
     {"ImplodeOntoItsInput", [](T&) {}, "implode readme.txt readme.txt", 2, {"readme.txt: is an input"}},
+    {"ExtractOntoTheInstaller",  // slot 0 is named install.exe
+     [](T& t) { t.Write("install.exe", lvpack::BuildInstaller(lvpack::LoadManifest(t.SaveManifest()))); },
+     "extract install.exe -d .", 2, {"./install.exe: is an input (install.exe)"}},
 };
 
 class LvpackRefusal : public LvpackCliTest, public ::testing::WithParamInterface<Refusal> {};

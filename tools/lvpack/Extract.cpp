@@ -65,6 +65,7 @@ class Extractor {
       if (r == nullptr) throw ToolError("slot " + std::to_string(slot) + ": no such slot (0 to 10)");
       if (r->IsEmpty())
         throw ToolError(PathText(file_.path) + ": " + SlotLabel(file_, slot) + ": empty, nothing to extract");
+      RequireNotAnInput(folder_ / PathFromUtf8(text::Cp932ToUtf8(r->Name())), {file_.path});
       const auto [it, added] = names.emplace(payload::FoldedName(r->Name()), slot);
       if (!added)
         throw ToolError(PathText(file_.path) + ": " + SlotLabel(file_, slot) + " and " +
@@ -146,6 +147,7 @@ class Extractor {
 
   template <typename Fill>
   void Write(const fs::path& path, Fill fill) {
+    RequireNotAnInput(path, {file_.path});
     OutputFile out(path);
     fill(out);
     out.Commit();

@@ -137,6 +137,7 @@ WorkFile::WorkFile(const fs::path& path, const fs::path& shown) : path_(path), s
 WorkFile::~WorkFile() { Discard(); }
 
 void WorkFile::SeekTo(std::uint64_t offset) const {
+  if (file_ == nullptr) throw IoError(PathText(shown_) + ": " + PathText(path_) + " is closed already");
   if (!SeekFile(file_, offset))
     throw IoError(PathText(shown_) + ": cannot seek in " + PathText(path_) + ": " + ErrnoText(errno));
 }

@@ -83,6 +83,7 @@ void SignInstaller(const fs::path& installer, const fs::path& output, const Sign
     throw IoError(message);
   }
   for (const fs::path& input : {options.certificate, options.key}) InputFile check(input);
+  RequireNotAnInput(output, {options.certificate, options.key});
   std::string description = options.description;
   if (description.empty())
     description = text::Cp932ToUtf8(payload::ScreenSaverNameBytes(file.block.header));

@@ -50,6 +50,7 @@ struct ProgressState {
   bool shown = false;
   std::string step;
   int percent = -1;
+  std::size_t width = 0;  // of the line on screen
 };
 ProgressState gProgress;
 
@@ -73,8 +74,11 @@ void ShowProgress(const std::string& step, std::uint64_t done, std::uint64_t tot
   if (!StderrIsTerminal() || total == 0) return;
   const int percent = static_cast<int>(done * 100 / total);
   if (step == gProgress.step && percent == gProgress.percent) return;
-  gProgress = {true, step, percent};
-  std::cerr << "\rlvpack: " << step << ": " << percent << "%   " << std::flush;
+  std::string line = "lvpack: " + step + ": " + std::to_string(percent) + "%";
+  const std::size_t width = line.size();
+  if (line.size() < gProgress.width) line.append(gProgress.width - line.size(), ' ');  // wipe the longer one
+  gProgress = {true, step, percent, width};
+  std::cerr << "\r" << line << std::flush;
 }
 
 void EndProgress() {
