@@ -357,8 +357,10 @@ class Checker {
                   const std::string& label) {
     const std::string folded = payload::FoldedName(e.Name());
     std::vector<std::pair<std::string, std::string>> names;  // (key, what it is)
-    for (std::size_t cut = folded.find('\\'); cut != std::string::npos; cut = folded.find('\\', cut + 1))
-      names.push_back({folded.substr(0, cut), "folder"});
+    for (std::size_t i = 0; i < folded.size(); ++i) {  // by characters: a second byte may be 0x5C
+      if (payload::IsCp932LeadByte(static_cast<std::uint8_t>(folded[i]))) ++i;
+      else if (folded[i] == '\\') names.push_back({folded.substr(0, i), "folder"});
+    }
     names.push_back({folded, "file"});
     for (const auto& [key, what] : names) {
       const std::string asFolder = key + "\\";
