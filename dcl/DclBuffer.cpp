@@ -29,12 +29,14 @@ void DCL_CALL IoWrite(char* buf, unsigned* size, void* param) {
 
 }  // namespace
 
-ImplodeResult ImplodeBuffer(const Bytes& input, unsigned mode, unsigned dictSize) {
+ImplodeResult ImplodeBuffer(const Bytes& input, unsigned mode, unsigned dictSize, Parse parse) {
   ImplodeResult result;
-  std::vector<char> work(kImplodeWorkSize);
+  const bool optimal = parse == Parse::kOptimal;
+  std::vector<char> work(optimal ? kImplodeOptimalWorkSize : kImplodeWorkSize);
   Io io{&input, 0, &result.data};
   result.data.reserve(input.size() / 2 + 16);
-  result.code = dcl_implode(IoRead, IoWrite, work.data(), &io, &mode, &dictSize);
+  result.code = (optimal ? dcl_implode_optimal : dcl_implode)(IoRead, IoWrite, work.data(), &io,
+                                                             &mode, &dictSize);
   return result;
 }
 

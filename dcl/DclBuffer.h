@@ -20,8 +20,15 @@ struct ExplodeResult {
   Bytes data;
 };
 
+// How implode chooses between literals and copies.
+enum class Parse {
+  kFast,     // the library's lazy parse (dcl_implode)
+  kOptimal,  // the smallest stream the format allows (dcl_implode_optimal)
+};
+
 // Compresses `input` as one stream. mode: kBinary or kAscii; dictSize: 1024, 2048 or 4096.
-ImplodeResult ImplodeBuffer(const Bytes& input, unsigned mode, unsigned dictSize);
+ImplodeResult ImplodeBuffer(const Bytes& input, unsigned mode, unsigned dictSize,
+                            Parse parse = Parse::kFast);
 
 // Decompresses one stream.
 ExplodeResult ExplodeBuffer(const Bytes& stream);

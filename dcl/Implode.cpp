@@ -23,52 +23,17 @@
 #include <cstring>
 
 #include "dcl/Dcl.h"
-#include "dcl/DclFormat.h"
+#include "dcl/ImplodeStream.h"
 
 namespace {
 
-using namespace dcl::format;
-
-// ---- encode tables, built at compile time ----------------------------------
-
-struct BitCode {
-  std::uint32_t value;  // bits in stream order, first bit lowest
-  std::uint32_t bits;
-};
-
-struct EncodeTables {
-  BitCode length[kEndOfStream + 1];  // flag bit 1, length code, extra bits
-  BitCode distance[kDistanceCodes];  // distance code only
-  BitCode literal[kLiteralCodes];    // ascii mode: flag bit 0, literal code
-};
-
-constexpr EncodeTables BuildEncodeTables() {
-  EncodeTables t{};
-  for (unsigned s = 0; s < kLengthCodes; ++s) {
-    const StreamCode c = kLengthCodeSet.sym[s];
-    for (unsigned extra = 0; extra < (1u << kLengthExtra[s]); ++extra) {
-      const unsigned len = kLengthBase[s] + extra;
-      t.length[len].value = 1u | (static_cast<std::uint32_t>(c.code) << 1) |
-                            (static_cast<std::uint32_t>(extra) << (1 + c.bits));
-      t.length[len].bits = 1u + c.bits + kLengthExtra[s];
-    }
-  }
-  for (unsigned s = 0; s < kDistanceCodes; ++s)
-    t.distance[s] = BitCode{kDistanceCodeSet.sym[s].code, kDistanceCodeSet.sym[s].bits};
-  for (unsigned s = 0; s < kLiteralCodes; ++s)
-    t.literal[s] = BitCode{static_cast<std::uint32_t>(kLiteralCodeSet.sym[s].code) << 1,
-                           1u + kLiteralCodeSet.sym[s].bits};
-  return t;
-}
-
-constexpr EncodeTables kEnc = BuildEncodeTables();
+using namespace dcl::implode;
 
 // ---- state in the work area ------------------------------------------------
 
 constexpr unsigned kHistory = kMaxWindow;
 constexpr unsigned kBlock = 2048;
 constexpr unsigned kFillTarget = kHistory + kBlock + kMaxMatch;
-constexpr unsigned kCompareSlack = 8;  // word-wise compares read past the data
 constexpr unsigned kBufferSize = kFillTarget + kCompareSlack;
 // The chain links are rebased in one pass of fixed length, which the compiler
 // turns into vector code; a multiple of 16 entries keeps it free of a tail.
@@ -76,7 +41,6 @@ constexpr unsigned kPrevSize = (kBufferSize + 15) / 16 * 16;
 constexpr unsigned kHash4Bits = 12;
 constexpr unsigned kHash3Bits = 10;
 constexpr unsigned kHash2Bits = 10;
-constexpr unsigned kOutputSize = 2048;  // bytes handed to write_buf at a time
 
 // Search effort: the chain is walked at most kMaxChain steps, a match of
 // kNiceLength bytes ends the search, and a held match of kLazyLimit bytes or
@@ -89,126 +53,40 @@ constexpr unsigned kLazyLimit = 16;
 constexpr unsigned kGoodLength = 4;
 
 struct ImplodeState {
-  DclReadFn read;
-  DclWriteFn write;
-  void* param;
-  unsigned filled;      // bytes in buffer
-  bool inputEnded;
-  bool aborted;
-  bool ascii;
-  unsigned dictBits;
+  Reader in;
+  BitWriter out;
+  unsigned filled;  // bytes in buffer
   unsigned dictSize;
-  std::uint64_t bitBuf;  // pending output bits, first bit lowest
-  unsigned bitCount;
-  unsigned outLen;
   // Hash tables hold position + 1 so that 0 means "none" and sliding is a
   // saturating subtraction.
   std::uint16_t head4[1u << kHash4Bits];
   std::uint16_t head3[1u << kHash3Bits];
   std::uint16_t head2[1u << kHash2Bits];
   std::uint16_t prev[kPrevSize];
-  std::uint8_t out[kOutputSize];
   std::uint8_t buf[kBufferSize];
 };
 
-constexpr std::size_t kAlign = alignof(ImplodeState);
-static_assert(sizeof(ImplodeState) + kAlign - 1 <= dcl::kImplodeWorkSize,
+static_assert(sizeof(ImplodeState) + alignof(ImplodeState) - 1 <= dcl::kImplodeWorkSize,
               "implode state must fit the caller's work area");
 static_assert(kFillTarget < 0xFFFF, "positions must fit 16 bits");
-
-// ---- output ----------------------------------------------------------------
-
-void FlushOutput(ImplodeState& s) {
-  unsigned size = s.outLen;
-  if (size != 0) s.write(reinterpret_cast<char*>(s.out), &size, s.param);
-  s.outLen = 0;
-}
-
-// Appends up to 32 bits.
-inline void PutBits(ImplodeState& s, std::uint32_t value, unsigned bits) {
-  s.bitBuf |= static_cast<std::uint64_t>(value) << s.bitCount;
-  s.bitCount += bits;
-  if (s.bitCount >= 32) {
-    if (s.outLen + 4 > kOutputSize) FlushOutput(s);
-    const std::uint32_t word = static_cast<std::uint32_t>(s.bitBuf);
-    s.out[s.outLen] = static_cast<std::uint8_t>(word);
-    s.out[s.outLen + 1] = static_cast<std::uint8_t>(word >> 8);
-    s.out[s.outLen + 2] = static_cast<std::uint8_t>(word >> 16);
-    s.out[s.outLen + 3] = static_cast<std::uint8_t>(word >> 24);
-    s.outLen += 4;
-    s.bitBuf >>= 32;
-    s.bitCount -= 32;
-  }
-}
-
-inline void PutLiteral(ImplodeState& s, std::uint8_t byte) {
-  if (s.ascii)
-    PutBits(s, kEnc.literal[byte].value, kEnc.literal[byte].bits);
-  else
-    PutBits(s, static_cast<std::uint32_t>(byte) << 1, 9);
-}
-
-inline unsigned LowBits(const ImplodeState& s, unsigned length) {
-  return length == 2 ? 2 : s.dictBits;
-}
-
-inline void PutMatch(ImplodeState& s, unsigned length, unsigned distance) {
-  PutBits(s, kEnc.length[length].value, kEnc.length[length].bits);
-  const unsigned low = LowBits(s, length);
-  const unsigned d = distance - 1;
-  const BitCode& dc = kEnc.distance[d >> low];
-  PutBits(s, dc.value | ((d & ((1u << low) - 1)) << dc.bits), dc.bits + low);
-}
-
-void PutEnd(ImplodeState& s) {
-  PutBits(s, kEnc.length[kEndOfStream].value, kEnc.length[kEndOfStream].bits);
-  // Pad to whole bytes with zero bits.
-  while (s.bitCount > 0) {
-    if (s.outLen == kOutputSize) FlushOutput(s);
-    s.out[s.outLen++] = static_cast<std::uint8_t>(s.bitBuf);
-    s.bitBuf >>= 8;
-    s.bitCount = s.bitCount > 8 ? s.bitCount - 8 : 0;
-  }
-  FlushOutput(s);
-}
 
 // ---- costs -----------------------------------------------------------------
 
 inline unsigned LiteralsCost(const ImplodeState& s, unsigned pos, unsigned length) {
-  if (!s.ascii) return 9 * length;
+  if (!s.out.ascii) return kBinaryLiteralBits * length;
   unsigned cost = 0;
   for (unsigned i = 0; i < length; ++i) cost += kEnc.literal[s.buf[pos + i]].bits;
   return cost;
 }
 
-inline unsigned MatchCost(const ImplodeState& s, unsigned length, unsigned distance) {
-  const unsigned low = LowBits(s, length);
-  return kEnc.length[length].bits + kEnc.distance[(distance - 1) >> low].bits + low;
-}
-
 // Bits saved by coding [pos, pos + length) as this copy instead of literals.
 inline int Saving(const ImplodeState& s, unsigned pos, unsigned length, unsigned distance) {
   return static_cast<int>(LiteralsCost(s, pos, length)) -
-         static_cast<int>(MatchCost(s, length, distance));
+         static_cast<int>(CopyCost(length, distance, s.out.dictBits));
 }
 
 // ---- match finder ----------------------------------------------------------
 
-inline std::uint32_t Load32(const std::uint8_t* p) {
-  std::uint32_t v;
-  std::memcpy(&v, p, 4);
-  return v;
-}
-
-// The first n bytes at p as one word, read whole: the bytes past them are
-// shifted out (the read stays inside the slack).
-inline std::uint32_t Key(const std::uint8_t* p, unsigned n) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  return Load32(p) >> (8 * (4 - n));
-#else
-  return Load32(p) << (8 * (4 - n));
-#endif
-}
 inline unsigned Hash4(const std::uint8_t* p) {
   return (Key(p, 4) * 2654435761u) >> (32 - kHash4Bits);
 }
@@ -217,27 +95,6 @@ inline unsigned Hash3(const std::uint8_t* p) {
 }
 inline unsigned Hash2(const std::uint8_t* p) {
   return (Key(p, 2) * 2654435761u) >> (32 - kHash2Bits);
-}
-
-// Length of the common prefix of a and b, at most maxLen.
-inline unsigned CommonLength(const std::uint8_t* a, const std::uint8_t* b, unsigned maxLen) {
-  unsigned n = 0;
-  while (n < maxLen) {
-    std::uint64_t x, y;
-    std::memcpy(&x, a + n, 8);
-    std::memcpy(&y, b + n, 8);
-    const std::uint64_t diff = x ^ y;
-    if (diff != 0) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-      n += static_cast<unsigned>(__builtin_clzll(diff)) >> 3;
-#else
-      n += static_cast<unsigned>(__builtin_ctzll(diff)) >> 3;
-#endif
-      return std::min(n, maxLen);
-    }
-    n += 8;
-  }
-  return maxLen;
 }
 
 // Enters position pos into the hash tables.
@@ -312,22 +169,6 @@ Match FindMatch(ImplodeState& s, unsigned pos, unsigned heldLength) {
 
 // ---- input -----------------------------------------------------------------
 
-void FillInput(ImplodeState& s) {
-  while (!s.inputEnded && s.filled < kFillTarget) {
-    unsigned size = kFillTarget - s.filled;
-    const unsigned want = size;
-    unsigned got = s.read(reinterpret_cast<char*>(s.buf + s.filled), &size, s.param);
-    if (got > want) {
-      s.aborted = true;
-      got = 0;
-    }
-    if (got == 0)
-      s.inputEnded = true;
-    else
-      s.filled += got;
-  }
-}
-
 inline std::uint16_t Rebase(std::uint16_t v) {
   return static_cast<std::uint16_t>(v > kBlock ? v - kBlock : 0);
 }
@@ -349,13 +190,13 @@ void Run(ImplodeState& s) {
   unsigned pos = 0;
   Match held;  // match found at pos - 1, not yet emitted
   for (;;) {
-    FillInput(s);
-    if (s.aborted) return;
-    const unsigned limit = s.inputEnded ? s.filled : s.filled - kMaxMatch;
+    s.in.Fill(s.buf, s.filled, kFillTarget);
+    if (s.in.aborted) return;
+    const unsigned limit = s.in.ended ? s.filled : s.filled - kMaxMatch;
     while (pos < limit) {
       if (held.length >= kLazyLimit) {
         // Long enough: take it without looking further.
-        PutMatch(s, held.length, held.distance);
+        s.out.Copy(held.length, held.distance);
         for (unsigned q = pos; q < pos - 1 + held.length; ++q) Insert(s, q);
         pos += held.length - 1;
         held = Match{};
@@ -366,12 +207,12 @@ void Run(ImplodeState& s) {
         if (here.length > held.length &&
             Saving(s, pos, here.length, here.distance) >
                 Saving(s, pos - 1, held.length, held.distance)) {
-          PutLiteral(s, s.buf[pos - 1]);
+          s.out.Literal(s.buf[pos - 1]);
           held = here;
           ++pos;
           continue;
         }
-        PutMatch(s, held.length, held.distance);
+        s.out.Copy(held.length, held.distance);
         // pos - 1 and pos are entered; enter the rest of the copy.
         for (unsigned q = pos + 1; q < pos - 1 + held.length; ++q) Insert(s, q);
         pos += held.length - 1;
@@ -381,17 +222,17 @@ void Run(ImplodeState& s) {
       if (here.length != 0)
         held = here;
       else
-        PutLiteral(s, s.buf[pos]);
+        s.out.Literal(s.buf[pos]);
       ++pos;
     }
-    if (s.inputEnded && pos >= s.filled) break;
+    if (s.in.ended && pos >= s.filled) break;
     if (pos >= kHistory + kBlock) {
       Slide(s);
       pos -= kBlock;
     }
   }
-  if (held.length != 0) PutMatch(s, held.length, held.distance);
-  PutEnd(s);
+  if (held.length != 0) s.out.Copy(held.length, held.distance);
+  s.out.End();
 }
 
 }  // namespace
@@ -401,36 +242,19 @@ extern "C" unsigned DCL_CALL dcl_implode(DclReadFn read_buf, DclWriteFn write_bu
   if (read_buf == nullptr || write_buf == nullptr || work_buf == nullptr || type == nullptr ||
       dsize == nullptr)
     return rc::kDclAborted;
-  unsigned dictBits;
-  switch (*dsize) {
-    case dcl::kDict1024: dictBits = 4; break;
-    case dcl::kDict2048: dictBits = 5; break;
-    case dcl::kDict4096: dictBits = 6; break;
-    default: return rc::kDclInvalidDictSize;
-  }
-  if (*type != dcl::kBinary && *type != dcl::kAscii) return rc::kDclInvalidMode;
+  unsigned code = rc::kDclOk;
+  const unsigned dictBits = DictionaryCode(*type, *dsize, code);
+  if (dictBits == 0) return code;
 
-  auto addr = reinterpret_cast<std::uintptr_t>(work_buf);
-  addr = (addr + kAlign - 1) & ~static_cast<std::uintptr_t>(kAlign - 1);
-  ImplodeState& s = *reinterpret_cast<ImplodeState*>(addr);
-  s.read = read_buf;
-  s.write = write_buf;
-  s.param = param;
+  ImplodeState& s = StateIn<ImplodeState>(work_buf);
+  s.in = Reader{read_buf, param, false, false};
+  s.out.Begin(write_buf, param, *type, dictBits);
   s.filled = 0;
-  s.inputEnded = false;
-  s.aborted = false;
-  s.ascii = *type == dcl::kAscii;
-  s.dictBits = dictBits;
   s.dictSize = *dsize;
-  s.bitBuf = 0;
-  s.bitCount = 0;
   std::memset(s.head4, 0, sizeof s.head4);
   std::memset(s.head3, 0, sizeof s.head3);
   std::memset(s.head2, 0, sizeof s.head2);
-  s.out[0] = static_cast<std::uint8_t>(*type);
-  s.out[1] = static_cast<std::uint8_t>(dictBits);
-  s.outLen = 2;
 
   Run(s);
-  return s.aborted ? static_cast<unsigned>(rc::kDclAborted) : static_cast<unsigned>(rc::kDclOk);
+  return s.in.aborted ? static_cast<unsigned>(rc::kDclAborted) : static_cast<unsigned>(rc::kDclOk);
 }

@@ -1,9 +1,13 @@
 #include "DclCorpus.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <sstream>
+
+#include "dcl/Dcl.h"
 
 namespace dclbench {
 namespace {
@@ -114,6 +118,70 @@ std::vector<CorpusFile> MakeCorpus(std::size_t size) {
   files.push_back({"repetitive", MakeRepetitive(size, rng)});
   files.push_back({"mix", MakeMix(files, size)});
   return files;
+}
+
+}  // namespace dclbench
+
+namespace dclbench {
+namespace {
+
+std::string Trim(const std::string& s) {
+  const auto first = s.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return s.substr(first, s.find_last_not_of(" \t") + 1 - first);
+}
+
+// "958,357" -> 958357; false for anything but digits and commas.
+bool ParseCount(const std::string& text, std::size_t& value) {
+  std::string digits;
+  for (char c : text) {
+    if (c == ',') continue;
+    if (c < '0' || c > '9') return false;
+    digits += c;
+  }
+  if (digits.empty()) return false;
+  value = std::stoull(digits);
+  return true;
+}
+
+}  // namespace
+
+ReferenceCorpus ReadReferenceCorpus(const std::string& folder) {
+  ReferenceCorpus corpus;
+  std::ifstream table(folder + "/REFERENCE.md");
+  if (!table) {
+    corpus.problem = folder + "/REFERENCE.md not found";
+    return corpus;
+  }
+  std::string line;
+  while (std::getline(table, line)) {
+    // | file | mode | dictionary | open best | ours then | format minimum |
+    std::vector<std::string> cells;
+    std::stringstream row(line);
+    std::string cell;
+    while (std::getline(row, cell, '|')) cells.push_back(Trim(cell));
+    if (cells.size() < 7 || (cells[2] != "binary" && cells[2] != "ascii")) continue;
+    ReferenceSizes r;
+    std::size_t dict = 0;
+    if (!ParseCount(cells[3], dict) || !ParseCount(cells[4], r.openBest) ||
+        !ParseCount(cells[6], r.minimum))
+      continue;
+    r.file = cells[1];
+    r.mode = cells[2] == "ascii" ? dcl::kAscii : dcl::kBinary;
+    r.dict = static_cast<unsigned>(dict);
+    corpus.sizes.push_back(r);
+    const bool known = std::any_of(corpus.files.begin(), corpus.files.end(),
+                                   [&](const CorpusFile& f) { return f.name == r.file; });
+    if (known) continue;
+    std::ifstream in(folder + "/" + r.file, std::ios::binary);
+    if (!in) {
+      corpus.problem = folder + "/" + r.file + " not found";
+      return corpus;
+    }
+    corpus.files.push_back({r.file, Bytes((std::istreambuf_iterator<char>(in)), {})});
+  }
+  if (corpus.sizes.empty()) corpus.problem = folder + "/REFERENCE.md has no size table";
+  return corpus;
 }
 
 }  // namespace dclbench
