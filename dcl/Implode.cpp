@@ -1,4 +1,5 @@
 // Implode: the compressor that writes implode streams (format in DclFormat.h).
+// This is the library's fast parse; ImplodeOptimal.cpp has the smallest one.
 //
 // Input is collected in a sliding buffer inside the caller's work area: up to
 // 4,096 bytes of history, a block of bytes being encoded, and the longest copy
@@ -8,16 +9,25 @@
 // Matches are found with hash chains: every position is entered under a hash of
 // its next four bytes, and the chain of earlier positions with the same hash is
 // walked from the nearest outwards, within the dictionary size. Keying the chain
-// on four bytes keeps the many three-byte repeats of text out of the walk. When
-// the chain finds nothing, a copy of length 3 comes from a table that remembers
-// the last position of each three-byte hash; copies of length 2 may only reach
-// back 256 bytes and come from a like table of two-byte pairs.
+// on four bytes keeps the many three-byte repeats of text out of the walk. The
+// nearest copies of length 3 and 2 come from tables that remember the last
+// position of each three-byte hash and each two-byte pair; copies of length 2
+// may only reach back 256 bytes. Inside a run of one byte (the next four bytes
+// equal the previous one) the copy one byte back is as long as the run, and
+// such positions stay out of the chain, which they would otherwise fill.
 //
 // Parsing is lazy and driven by the exact bit costs of the fixed codes: a match
 // found at one position is held back while the next position is searched, and
 // if the match there saves more bits, the first byte goes out as a literal.
 // A match is only used where it is cheaper than the literals it replaces, which
 // matters in ascii mode where common letters cost as little as 5 bits.
+//
+// Items are written one step late, so that each copy can still reach back:
+// over the literals before it, when its bytes match there too (the search
+// started later), and into the copy before it, when giving that one fewer bytes
+// costs less overall, typically because its shorter rest has a nearer, cheaper
+// distance. This costs a few compares per copy and recovers most of what a
+// deeper search or a second lookahead step would find.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -38,30 +48,31 @@ constexpr unsigned kBufferSize = kFillTarget + kCompareSlack;
 // The chain links are rebased in one pass of fixed length, which the compiler
 // turns into vector code; a multiple of 16 entries keeps it free of a tail.
 constexpr unsigned kPrevSize = (kBufferSize + 15) / 16 * 16;
-constexpr unsigned kHash4Bits = 12;
-constexpr unsigned kHash3Bits = 10;
-constexpr unsigned kHash2Bits = 10;
+constexpr unsigned kChainBits = 12;  // chain heads, by a hash of three bytes
+constexpr unsigned kPairBits = 11;   // newest position of each two-byte hash
 
-// Search effort: the chain is walked at most kMaxChain steps, a match of
-// kNiceLength bytes ends the search, and a held match of kLazyLimit bytes or
-// more is taken without looking at the next position.
-constexpr unsigned kMaxChain = 8;
+// Search effort: the chain is walked at most one step per kWindowPerStep bytes
+// of the dictionary (8, 16 or 32 steps), a match of kNiceLength bytes ends the
+// search, and a held match of kLazyLimit bytes or more is taken without looking
+// at the next position. Larger windows hold more candidates for each prefix;
+// with a fixed walk the larger dictionaries lost copies they could have had.
+constexpr unsigned kWindowPerStep = 128;
 constexpr unsigned kNiceLength = 128;
 constexpr unsigned kLazyLimit = 16;
 // When the held match is already this long, the next position gets a quarter
 // of the search effort: a longer match there is unlikely to be worth much.
-constexpr unsigned kGoodLength = 4;
+constexpr unsigned kGoodLength = 8;
 
 struct ImplodeState {
   Reader in;
   BitWriter out;
   unsigned filled;  // bytes in buffer
   unsigned dictSize;
+  unsigned maxChain;  // steps of a full walk
   // Hash tables hold position + 1 so that 0 means "none" and sliding is a
   // saturating subtraction.
-  std::uint16_t head4[1u << kHash4Bits];
-  std::uint16_t head3[1u << kHash3Bits];
-  std::uint16_t head2[1u << kHash2Bits];
+  std::uint16_t head[1u << kChainBits];
+  std::uint16_t pair[1u << kPairBits];
   std::uint16_t prev[kPrevSize];
   std::uint8_t buf[kBufferSize];
 };
@@ -87,30 +98,54 @@ inline int Saving(const ImplodeState& s, unsigned pos, unsigned length, unsigned
 
 // ---- match finder ----------------------------------------------------------
 
-inline unsigned Hash4(const std::uint8_t* p) {
-  return (Key(p, 4) * 2654435761u) >> (32 - kHash4Bits);
+inline unsigned ChainHash(const std::uint8_t* p) {
+  return (Key(p, 3) * 2654435761u) >> (32 - kChainBits);
 }
-inline unsigned Hash3(const std::uint8_t* p) {
-  return (Key(p, 3) * 2654435761u) >> (32 - kHash3Bits);
-}
-inline unsigned Hash2(const std::uint8_t* p) {
-  return (Key(p, 2) * 2654435761u) >> (32 - kHash2Bits);
+inline unsigned PairHash(const std::uint8_t* p) {
+  return (Key(p, 2) * 2654435761u) >> (32 - kPairBits);
 }
 
-// Enters position pos into the hash tables.
+// Inside a run: the next four bytes all equal the one before.
+inline bool InRun(const ImplodeState& s, unsigned pos) {
+  return pos != 0 && s.buf[pos - 1] == s.buf[pos] && Load32(s.buf + pos) == s.buf[pos] * 0x01010101u;
+}
+
+// Enters position pos into the hash tables; positions inside a run only into
+// the pair table.
+inline void InsertPair(ImplodeState& s, unsigned pos) {
+  if (pos + 2 <= s.filled) s.pair[PairHash(s.buf + pos)] = static_cast<std::uint16_t>(pos + 1);
+}
 inline void Insert(ImplodeState& s, unsigned pos) {
-  if (pos + 4 <= s.filled) {
-    const unsigned h = Hash4(s.buf + pos);
-    s.prev[pos] = s.head4[h];
-    s.head4[h] = static_cast<std::uint16_t>(pos + 1);
+  if (pos + 3 <= s.filled) {
+    const unsigned h = ChainHash(s.buf + pos);
+    s.prev[pos] = s.head[h];
+    s.head[h] = static_cast<std::uint16_t>(pos + 1);
   }
-  if (pos + 3 <= s.filled) s.head3[Hash3(s.buf + pos)] = static_cast<std::uint16_t>(pos + 1);
-  if (pos + 2 <= s.filled) s.head2[Hash2(s.buf + pos)] = static_cast<std::uint16_t>(pos + 1);
+  InsertPair(s, pos);
+}
+inline void InsertChecked(ImplodeState& s, unsigned pos) {
+  if (InRun(s, pos))
+    InsertPair(s, pos);
+  else
+    Insert(s, pos);
+}
+
+// Enters the positions [from, to) inside a copy at `distance`. In a copy one
+// byte back every position but the last three is inside a run.
+void InsertCopy(ImplodeState& s, unsigned from, unsigned to, unsigned distance) {
+  unsigned q = from;
+  if (distance == 1)
+    for (; q + 3 < to; ++q) InsertPair(s, q);
+  for (; q < to; ++q) InsertChecked(s, q);
 }
 
 struct Match {
   unsigned length = 0;  // 0: none
   unsigned distance = 0;
+  // The nearest copies of length 3 and 2 at the same position (0: none), for
+  // when the copy gets shortened to that length later.
+  unsigned near3 = 0;
+  unsigned near2 = 0;
 };
 
 // Finds the longest copy for pos (closest on ties), then enters pos.
@@ -122,49 +157,174 @@ Match FindMatch(ImplodeState& s, unsigned pos, unsigned heldLength) {
     return best;
   }
   const std::uint8_t* const here = s.buf + pos;
-  unsigned bestLen = 3;  // a chain hit must beat this to count
-  if (maxLen >= 4) {
-    unsigned link = s.head4[Hash4(here)];
-    unsigned chain = heldLength >= kGoodLength ? kMaxChain / 4 : kMaxChain;
-    const std::uint32_t first4 = Load32(here);
+  if (maxLen >= 4 && InRun(s, pos)) {
+    best = Match{1 + CommonLength(here, here + 1, maxLen - 1), 1, 1, 1};
+    InsertPair(s, pos);
+    return best;
+  }
+  unsigned bestLen = 3;  // a copy from the chain must be longer than this
+  if (maxLen >= 3) {
+    unsigned link = s.head[ChainHash(here)];
+    unsigned chain = heldLength >= kGoodLength ? s.maxChain / 4 : s.maxChain;
+    const std::uint32_t first3 = Key(here, 3);
     while (link != 0 && chain-- != 0) {
       const unsigned cand = link - 1;
       const unsigned distance = pos - cand;
       if (distance > s.dictSize) break;
       const std::uint8_t* const there = s.buf + cand;
-      if (there[bestLen] == here[bestLen] && Load32(there) == first4) {
-        const unsigned len = CommonLength(there, here, maxLen);
-        if (len > bestLen) {
-          bestLen = len;
-          best = Match{len, distance};
-          if (len >= kNiceLength || len == maxLen) break;
+      if (Key(there, 3) == first3) {
+        if (best.near3 == 0) best.near3 = distance;
+        if (there[bestLen] == here[bestLen] && bestLen < maxLen) {
+          const unsigned len = CommonLength(there, here, maxLen);
+          if (len > bestLen) {
+            bestLen = len;
+            best.length = len;
+            best.distance = distance;
+            if (len >= kNiceLength || len == maxLen) break;
+          }
         }
       }
       link = s.prev[cand];
     }
   }
-  if (best.length == 0 && maxLen >= 3) {
-    const unsigned link = s.head3[Hash3(here)];
-    if (link != 0) {
-      const unsigned cand = link - 1;
-      const unsigned distance = pos - cand;
-      if (distance <= s.dictSize && (Load32(s.buf + cand) & 0xFFFFFF) == (Load32(here) & 0xFFFFFF))
-        best = Match{3, distance};
-    }
+  {
+    const unsigned link = s.pair[PairHash(here)];
+    const unsigned distance = pos - (link - 1);
+    if (link != 0 && distance <= kMaxDistanceLength2 && Key(s.buf + link - 1, 2) == Key(here, 2))
+      best.near2 = distance;
   }
   if (best.length == 0) {
-    const unsigned link = s.head2[Hash2(here)];
-    if (link != 0) {
-      const unsigned cand = link - 1;
-      const unsigned distance = pos - cand;
-      if (distance <= kMaxDistanceLength2 && s.buf[cand] == here[0] && s.buf[cand + 1] == here[1])
-        best = Match{2, distance};
+    if (best.near3 != 0) {
+      best.length = 3;
+      best.distance = best.near3;
+    } else if (best.near2 != 0) {
+      best.length = 2;
+      best.distance = best.near2;
     }
   }
   Insert(s, pos);
   // Only worth it when cheaper than literals.
-  if (best.length != 0 && Saving(s, pos, best.length, best.distance) <= 0) best = Match{};
+  if (best.length != 0 && Saving(s, pos, best.length, best.distance) <= 0) best.length = 0;
   return best;
+}
+
+// ---- output, one step late --------------------------------------------------------
+
+// At most this many literals wait, and a copy reaches back at most this far
+// into the copy before it.
+constexpr unsigned kMaxReach = 16;
+
+// The items not yet written: a copy, then literals after it.
+struct Pending {
+  bool copy = false;
+  Match held;             // the copy: its length, distance and nearer short distances
+  unsigned litPos = 0;    // buffer position of the first waiting literal
+  unsigned literals = 0;
+  Match last;             // the nearer short copies at the last literal, if it is at lastPos
+  unsigned lastPos = 0;
+};
+
+void WritePending(ImplodeState& s, Pending& p) {
+  if (p.copy) s.out.Copy(p.held.length, p.held.distance);
+  for (unsigned i = 0; i < p.literals; ++i) s.out.Literal(s.buf[p.litPos + i]);
+  p.copy = false;
+  p.literals = 0;
+}
+
+void AddLiteral(ImplodeState& s, Pending& p, unsigned pos, const Match& found) {
+  p.last = found;
+  p.lastPos = pos;
+  if (p.literals == 0) {
+    p.litPos = pos;
+  } else if (p.literals == kMaxReach) {
+    // Write the oldest; a copy never reaches back this far.
+    if (p.copy) s.out.Copy(p.held.length, p.held.distance);
+    p.copy = false;
+    s.out.Literal(s.buf[p.litPos++]);
+    --p.literals;
+  }
+  ++p.literals;
+}
+
+// Cheapest way to code a copy of `length` at pos that `m` found: m's distance,
+// or the nearest one for lengths 3 and 2. Returns the bits; 0 if impossible.
+unsigned ShortCopyCost(const ImplodeState& s, const Match& m, unsigned length, unsigned& distance) {
+  const unsigned dictBits = s.out.dictBits;
+  distance = m.distance;
+  if (length == 2 && m.near2 != 0) distance = m.near2;
+  if (length == 3 && m.near3 != 0) distance = m.near3;
+  if (length == 2 && distance > kMaxDistanceLength2) return 0;
+  return CopyCost(length, distance, dictBits);
+}
+
+void AddCopy(ImplodeState& s, Pending& p, unsigned pos, Match m) {
+  const unsigned dictBits = s.out.dictBits;
+  // Reach back over waiting literals the copy also matches.
+  while (p.literals != 0 && pos > m.distance && s.buf[pos - 1] == s.buf[pos - 1 - m.distance] &&
+         m.length < kMaxMatch &&
+         CopyCost(m.length + 1, m.distance, dictBits) <
+             CopyCost(m.length, m.distance, dictBits) + LiteralsCost(s, pos - 1, 1)) {
+    --pos;
+    ++m.length;
+    m.near2 = m.near3 = 0;
+    --p.literals;
+  }
+  if (p.literals != 0 && p.lastPos + 1 == pos && (p.last.near2 | p.last.near3) != 0 && m.length >= 3) {
+    // The last literal and the copy's first bytes as a short copy, then the rest.
+    const unsigned now = LiteralsCost(s, pos - 1, 1) + CopyCost(m.length, m.distance, dictBits);
+    unsigned best = now;
+    unsigned bestLength = 0;
+    for (unsigned length = 2; length <= 3; ++length) {
+      const unsigned distance = length == 2 ? p.last.near2 : p.last.near3;
+      const unsigned rest = m.length + 1 - length;
+      if (distance == 0 || rest < 3) continue;
+      const unsigned total = CopyCost(length, distance, dictBits) + CopyCost(rest, m.distance, dictBits);
+      if (total < best) {
+        best = total;
+        bestLength = length;
+      }
+    }
+    if (bestLength != 0) {
+      --p.literals;
+      WritePending(s, p);
+      s.out.Copy(bestLength, bestLength == 2 ? p.last.near2 : p.last.near3);
+      pos += bestLength - 1;
+      m.length -= bestLength - 1;
+      m.near2 = m.near3 = 0;
+    }
+  }
+  if (p.copy && p.literals == 0) {
+    // Move the boundary with the copy before back, where that is cheaper.
+    unsigned reach = 0;
+    while (reach < kMaxReach && reach + kMinMatch < p.held.length && m.length + reach < kMaxMatch &&
+           pos - reach > m.distance && s.buf[pos - 1 - reach] == s.buf[pos - 1 - reach - m.distance])
+      ++reach;
+    if (reach != 0) {
+      unsigned best = CopyCost(p.held.length, p.held.distance, dictBits) + CopyCost(m.length, m.distance, dictBits);
+      unsigned bestBack = 0, bestDistance = p.held.distance;
+      for (unsigned back = 1; back <= reach; ++back) {
+        unsigned distance = 0;
+        const unsigned first = ShortCopyCost(s, p.held, p.held.length - back, distance);
+        if (first == 0) continue;
+        const unsigned total = first + CopyCost(m.length + back, m.distance, dictBits);
+        if (total < best) {
+          best = total;
+          bestBack = back;
+          bestDistance = distance;
+        }
+      }
+      if (bestBack != 0) {
+        p.held.length -= bestBack;
+        p.held.distance = bestDistance;
+        pos -= bestBack;
+        m.length += bestBack;
+        m.near2 = m.near3 = 0;
+      }
+    }
+  }
+  WritePending(s, p);
+  p.copy = true;
+  p.held = m;
 }
 
 // ---- input -----------------------------------------------------------------
@@ -174,13 +334,14 @@ inline std::uint16_t Rebase(std::uint16_t v) {
 }
 
 // Drops the oldest block: the buffer, the chain links and the heads move down.
-void Slide(ImplodeState& s) {
+void Slide(ImplodeState& s, Pending& p) {
+  p.litPos -= kBlock;
+  p.lastPos -= kBlock;
   std::memmove(s.buf, s.buf + kBlock, s.filled - kBlock);
   // Links past the data are stale but never followed, so all are moved alike.
   for (unsigned i = 0; i < kPrevSize - kBlock; ++i) s.prev[i] = Rebase(s.prev[i + kBlock]);
-  for (auto& h : s.head4) h = Rebase(h);
-  for (auto& h : s.head3) h = Rebase(h);
-  for (auto& h : s.head2) h = Rebase(h);
+  for (auto& h : s.head) h = Rebase(h);
+  for (auto& h : s.pair) h = Rebase(h);
   s.filled -= kBlock;
 }
 
@@ -189,6 +350,7 @@ void Slide(ImplodeState& s) {
 void Run(ImplodeState& s) {
   unsigned pos = 0;
   Match held;  // match found at pos - 1, not yet emitted
+  Pending pending;
   for (;;) {
     s.in.Fill(s.buf, s.filled, kFillTarget);
     if (s.in.aborted) return;
@@ -196,8 +358,8 @@ void Run(ImplodeState& s) {
     while (pos < limit) {
       if (held.length >= kLazyLimit) {
         // Long enough: take it without looking further.
-        s.out.Copy(held.length, held.distance);
-        for (unsigned q = pos; q < pos - 1 + held.length; ++q) Insert(s, q);
+        AddCopy(s, pending, pos - 1, held);
+        InsertCopy(s, pos, pos - 1 + held.length, held.distance);
         pos += held.length - 1;
         held = Match{};
         continue;
@@ -207,14 +369,14 @@ void Run(ImplodeState& s) {
         if (here.length > held.length &&
             Saving(s, pos, here.length, here.distance) >
                 Saving(s, pos - 1, held.length, held.distance)) {
-          s.out.Literal(s.buf[pos - 1]);
+          AddLiteral(s, pending, pos - 1, held);
           held = here;
           ++pos;
           continue;
         }
-        s.out.Copy(held.length, held.distance);
+        AddCopy(s, pending, pos - 1, held);
         // pos - 1 and pos are entered; enter the rest of the copy.
-        for (unsigned q = pos + 1; q < pos - 1 + held.length; ++q) Insert(s, q);
+        InsertCopy(s, pos + 1, pos - 1 + held.length, held.distance);
         pos += held.length - 1;
         held = Match{};
         continue;
@@ -222,16 +384,17 @@ void Run(ImplodeState& s) {
       if (here.length != 0)
         held = here;
       else
-        s.out.Literal(s.buf[pos]);
+        AddLiteral(s, pending, pos, here);
       ++pos;
     }
     if (s.in.ended && pos >= s.filled) break;
     if (pos >= kHistory + kBlock) {
-      Slide(s);
+      Slide(s, pending);
       pos -= kBlock;
     }
   }
-  if (held.length != 0) s.out.Copy(held.length, held.distance);
+  if (held.length != 0) AddCopy(s, pending, pos - 1, held);
+  WritePending(s, pending);
   s.out.End();
 }
 
@@ -251,9 +414,9 @@ extern "C" unsigned DCL_CALL dcl_implode(DclReadFn read_buf, DclWriteFn write_bu
   s.out.Begin(write_buf, param, *type, dictBits);
   s.filled = 0;
   s.dictSize = *dsize;
-  std::memset(s.head4, 0, sizeof s.head4);
-  std::memset(s.head3, 0, sizeof s.head3);
-  std::memset(s.head2, 0, sizeof s.head2);
+  s.maxChain = *dsize / kWindowPerStep;
+  std::memset(s.head, 0, sizeof s.head);
+  std::memset(s.pair, 0, sizeof s.pair);
 
   Run(s);
   return s.in.aborted ? static_cast<unsigned>(rc::kDclAborted) : static_cast<unsigned>(rc::kDclOk);
