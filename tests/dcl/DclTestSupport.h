@@ -78,13 +78,14 @@ inline unsigned ExplodePieces(const Bytes& stream, unsigned inPiece, Bytes& out)
 }
 
 inline unsigned ImplodePieces(const Bytes& input, unsigned inPiece, unsigned mode, unsigned dict,
-                              Bytes& out) {
+                              Bytes& out, dcl::Parse parse = dcl::Parse::kFast) {
   PieceHarness h;
   h.input = &input;
   h.inPiece = inPiece;
-  std::vector<char> work(dcl::kImplodeWorkSize);
-  const unsigned code =
-      dcl_implode(PieceHarness::Read, PieceHarness::Write, work.data(), &h, &mode, &dict);
+  const bool optimal = parse == dcl::Parse::kOptimal;
+  std::vector<char> work(optimal ? dcl::kImplodeOptimalWorkSize : dcl::kImplodeWorkSize);
+  const unsigned code = (optimal ? dcl_implode_optimal : dcl_implode)(
+      PieceHarness::Read, PieceHarness::Write, work.data(), &h, &mode, &dict);
   out = std::move(h.output);
   return code;
 }

@@ -1,9 +1,14 @@
-// Implode round trips through explode for every literal mode and dictionary
-// size, the edges of the format (longest copies, farthest distances), and the
-// streaming contract of both directions.
+// Implode round trips through explode for both parses, every literal mode and
+// dictionary size, the edges of the format (longest copies, farthest
+// distances), and the streaming contract of both directions. The optimal parse
+// reaches the minimum of an input whose smallest stream is known.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <tuple>
+
+#include "dcl/DclFormat.h"
 
 #include "DclTestSupport.h"
 
@@ -11,24 +16,24 @@ using dcltest::Bytes;
 
 namespace {
 
-struct Params {
-  unsigned mode;
-  unsigned dict;
-};
+using dcl::Parse;
 
-class ImplodeRoundTrip : public ::testing::TestWithParam<std::tuple<unsigned, unsigned>> {
+unsigned DictBits(unsigned dict) { return dict == 1024 ? 4 : dict == 2048 ? 5 : 6; }
+
+class ImplodeRoundTrip : public ::testing::TestWithParam<std::tuple<Parse, unsigned, unsigned>> {
  protected:
-  unsigned Mode() const { return std::get<0>(GetParam()); }
-  unsigned Dict() const { return std::get<1>(GetParam()); }
+  Parse Parser() const { return std::get<0>(GetParam()); }
+  unsigned Mode() const { return std::get<1>(GetParam()); }
+  unsigned Dict() const { return std::get<2>(GetParam()); }
 
   // Compresses, checks the header, decompresses, and returns the stream.
   Bytes RoundTrip(const Bytes& input) {
-    const auto packed = dcl::ImplodeBuffer(input, Mode(), Dict());
+    const auto packed = dcl::ImplodeBuffer(input, Mode(), Dict(), Parser());
     EXPECT_EQ(packed.code, static_cast<unsigned>(rc::kDclOk));
     EXPECT_GE(packed.data.size(), 4u);
     if (packed.data.size() >= 2) {
       EXPECT_EQ(packed.data[0], Mode());
-      EXPECT_EQ(packed.data[1], Dict() == 1024 ? 4 : Dict() == 2048 ? 5 : 6);
+      EXPECT_EQ(packed.data[1], DictBits(Dict()));
     }
     const auto unpacked = dcl::ExplodeBuffer(packed.data);
     EXPECT_EQ(unpacked.code, static_cast<unsigned>(rc::kDclOk));
@@ -65,7 +70,7 @@ TEST_P(ImplodeRoundTrip, RepeatAtExactlyDictionarySize) {
   const Bytes block = dcltest::RandomBytes(Dict(), 11);
   Bytes twice = block;
   twice.insert(twice.end(), block.begin(), block.end());
-  const Bytes once = dcl::ImplodeBuffer(block, Mode(), Dict()).data;
+  const Bytes once = dcl::ImplodeBuffer(block, Mode(), Dict(), Parser()).data;
   const Bytes stream = RoundTrip(twice);
   // The second copy is reached at the full dictionary distance.
   EXPECT_LT(stream.size(), once.size() + 64);
@@ -123,10 +128,10 @@ TEST_P(ImplodeRoundTrip, MegabytesOfMixedData) {
 
 TEST_P(ImplodeRoundTrip, TinyPiecesGiveSameStream) {
   const Bytes input = dcltest::TextBytes(100000, 51);
-  const Bytes whole = dcl::ImplodeBuffer(input, Mode(), Dict()).data;
+  const Bytes whole = dcl::ImplodeBuffer(input, Mode(), Dict(), Parser()).data;
   for (unsigned piece : {1u, 3u, 1000u}) {
     Bytes stream;
-    ASSERT_EQ(dcltest::ImplodePieces(input, piece, Mode(), Dict(), stream),
+    ASSERT_EQ(dcltest::ImplodePieces(input, piece, Mode(), Dict(), stream, Parser()),
               static_cast<unsigned>(rc::kDclOk));
     EXPECT_EQ(stream, whole) << "pieces of " << piece;
     Bytes out;
@@ -135,15 +140,90 @@ TEST_P(ImplodeRoundTrip, TinyPiecesGiveSameStream) {
   }
 }
 
+TEST_P(ImplodeRoundTrip, RunLongerThanTheOptimalPathStore) {
+  // In a long run the optimal parse's best chains never meet, so its path is
+  // cut where its store fills; the stream stays a few bytes from the minimum
+  // (one literal, then copies of 518 bytes one byte back).
+  const std::size_t copies = 700;
+  const Bytes run(1 + copies * 518, 0x20);
+  const Bytes stream = RoundTrip(run);
+  const unsigned literalBits = Mode() == dcl::kAscii ? 1u + dcl::format::kLiteralBits[0x20] : 9u;
+  const std::size_t minimum = 2 + (literalBits + copies * (18 + DictBits(Dict())) + 16 + 7) / 8;
+  EXPECT_GE(stream.size(), minimum);
+  EXPECT_LE(stream.size(), minimum + 4);
+}
+
 INSTANTIATE_TEST_SUITE_P(AllModes, ImplodeRoundTrip,
-                         ::testing::Combine(::testing::Values(dcl::kBinary, dcl::kAscii),
+                         ::testing::Combine(::testing::Values(Parse::kFast, Parse::kOptimal),
+                                            ::testing::Values(dcl::kBinary, dcl::kAscii),
                                             ::testing::Values(dcl::kDict1024, dcl::kDict2048,
                                                               dcl::kDict4096)),
                          [](const auto& info) {
-                           return std::string(std::get<0>(info.param) == dcl::kAscii ? "Ascii"
-                                                                                     : "Binary") +
-                                  std::to_string(std::get<1>(info.param));
+                           return std::string(std::get<0>(info.param) == Parse::kOptimal ? "Optimal"
+                                                                                        : "Fast") +
+                                  (std::get<1>(info.param) == dcl::kAscii ? "Ascii" : "Binary") +
+                                  std::to_string(std::get<2>(info.param));
                          });
+
+// The smallest stream by exhaustive search: a shortest path over every literal
+// and every copy (each length at each distance), costed by the format's codes.
+std::size_t SmallestStream(const Bytes& in, unsigned mode, unsigned dict) {
+  using namespace dcl::format;
+  const auto lengthBits = [](unsigned length) {
+    for (unsigned c = kLengthCodes; c-- > 0;)
+      if (length >= kLengthBase[c] && length < kLengthBase[c] + (1u << kLengthExtra[c]))
+        return 1u + kLengthBits[c] + kLengthExtra[c];
+    return 0u;
+  };
+  const std::size_t n = in.size();
+  std::vector<unsigned> bits(n + 1, ~0u);
+  bits[0] = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const unsigned literal = mode == dcl::kAscii ? 1u + kLiteralBits[in[i]] : 9u;
+    bits[i + 1] = std::min(bits[i + 1], bits[i] + literal);
+    for (std::size_t d = 1; d <= std::min<std::size_t>(i, dict); ++d) {
+      for (unsigned length = 1; length <= kMaxMatch && i + length <= n; ++length) {
+        if (in[i + length - 1] != in[i + length - 1 - d]) break;
+        if (length == 1 || (length == 2 && d > kMaxDistanceLength2)) continue;
+        const unsigned low = length == 2 ? kLowBitsLength2 : DictBits(dict);
+        const unsigned copy = lengthBits(length) + kDistanceBits[(d - 1) >> low] + low;
+        bits[i + length] = std::min(bits[i + length], bits[i] + copy);
+      }
+    }
+  }
+  return 2 + (bits[n] + 16 + 7) / 8;  // header, items, end marker, padding
+}
+
+TEST(ImplodeOptimal, ReachesTheMinimumFoundByExhaustiveSearch) {
+  Bytes pairs;
+  std::mt19937 rng(7);
+  for (int i = 0; i < 700; ++i) pairs.push_back(static_cast<std::uint8_t>("etao "[rng() % 5]));
+  Bytes mixed = dcltest::TextBytes(900, 8);
+  mixed.insert(mixed.end(), 600, 'a');
+  const Bytes noise = dcltest::RandomBytes(100, 9);
+  mixed.insert(mixed.end(), noise.begin(), noise.end());
+  mixed.insert(mixed.end(), mixed.begin(), mixed.begin() + 500);
+  for (const Bytes* input : {&pairs, &mixed})
+    for (unsigned mode : {dcl::kBinary, dcl::kAscii})
+      for (unsigned dict : {dcl::kDict1024, dcl::kDict2048, dcl::kDict4096}) {
+        const auto packed = dcl::ImplodeBuffer(*input, mode, dict, Parse::kOptimal);
+        EXPECT_EQ(packed.data.size(), SmallestStream(*input, mode, dict))
+            << input->size() << " bytes, mode " << mode << ", dictionary " << dict;
+      }
+}
+
+TEST(ImplodeOptimal, NeverLargerThanTheFastParse) {
+  Bytes mixed = dcltest::TextBytes(60000, 91);
+  const Bytes noise = dcltest::RandomBytes(5000, 92);
+  mixed.insert(mixed.end(), noise.begin(), noise.end());
+  mixed.insert(mixed.end(), 3000, 0);
+  for (unsigned mode : {dcl::kBinary, dcl::kAscii})
+    for (unsigned dict : {dcl::kDict1024, dcl::kDict2048, dcl::kDict4096}) {
+      const auto fast = dcl::ImplodeBuffer(mixed, mode, dict, Parse::kFast);
+      const auto optimal = dcl::ImplodeBuffer(mixed, mode, dict, Parse::kOptimal);
+      EXPECT_LE(optimal.data.size(), fast.data.size()) << "mode " << mode << ", dictionary " << dict;
+    }
+}
 
 TEST(Implode, AsciiModeIsSmallerOnText) {
   const Bytes text = dcltest::TextBytes(200000, 61);
@@ -154,24 +234,30 @@ TEST(Implode, AsciiModeIsSmallerOnText) {
 
 TEST(Implode, RejectsBadParameters) {
   const Bytes input = dcltest::FromString("hello");
-  EXPECT_EQ(dcl::ImplodeBuffer(input, dcl::kBinary, 512).code,
-            static_cast<unsigned>(rc::kDclInvalidDictSize));
-  EXPECT_EQ(dcl::ImplodeBuffer(input, dcl::kBinary, 8192).code,
-            static_cast<unsigned>(rc::kDclInvalidDictSize));
-  EXPECT_EQ(dcl::ImplodeBuffer(input, 2, dcl::kDict4096).code,
-            static_cast<unsigned>(rc::kDclInvalidMode));
+  for (Parse parse : {Parse::kFast, Parse::kOptimal}) {
+    EXPECT_EQ(dcl::ImplodeBuffer(input, dcl::kBinary, 512, parse).code,
+              static_cast<unsigned>(rc::kDclInvalidDictSize));
+    EXPECT_EQ(dcl::ImplodeBuffer(input, dcl::kBinary, 8192, parse).code,
+              static_cast<unsigned>(rc::kDclInvalidDictSize));
+    EXPECT_EQ(dcl::ImplodeBuffer(input, 2, dcl::kDict4096, parse).code,
+              static_cast<unsigned>(rc::kDclInvalidMode));
+  }
 }
 
 TEST(Implode, WorksInUnalignedWorkArea) {
   const Bytes input = dcltest::TextBytes(30000, 71);
-  std::vector<char> work(dcl::kImplodeWorkSize + 3);
-  dcltest::PieceHarness h;
-  h.input = &input;
-  unsigned mode = dcl::kAscii, dict = dcl::kDict2048;
-  ASSERT_EQ(dcl_implode(dcltest::PieceHarness::Read, dcltest::PieceHarness::Write,
-                        work.data() + 3, &h, &mode, &dict),
-            static_cast<unsigned>(rc::kDclOk));
-  EXPECT_EQ(dcl::ExplodeBuffer(h.output).data, input);
+  for (Parse parse : {Parse::kFast, Parse::kOptimal}) {
+    const bool optimal = parse == Parse::kOptimal;
+    std::vector<char> work((optimal ? dcl::kImplodeOptimalWorkSize : dcl::kImplodeWorkSize) + 3);
+    dcltest::PieceHarness h;
+    h.input = &input;
+    unsigned mode = dcl::kAscii, dict = dcl::kDict2048;
+    ASSERT_EQ((optimal ? dcl_implode_optimal : dcl_implode)(dcltest::PieceHarness::Read,
+                                                           dcltest::PieceHarness::Write,
+                                                           work.data() + 3, &h, &mode, &dict),
+              static_cast<unsigned>(rc::kDclOk));
+    EXPECT_EQ(dcl::ExplodeBuffer(h.output).data, input);
+  }
 }
 
 TEST(Crc32, MatchesOrdinaryCrc) {

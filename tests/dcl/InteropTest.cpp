@@ -1,11 +1,13 @@
-// Our implode output read by an independent explode (libdynamite, an open
-// decoder of the same format). Round trips through our own explode cannot show
-// a fault shared by both directions, such as a wrong code table. libdynamite
-// reads binary-mode streams only (ascii mode gives DYNAMITE_NOT_IMPLEMENTED).
+// Our implode output, from both parses, read by an independent explode
+// (libdynamite, an open decoder of the same format). Round trips through our
+// own explode cannot show a fault shared by both directions, such as a wrong
+// code table. libdynamite reads binary-mode streams only (ascii mode gives
+// DYNAMITE_NOT_IMPLEMENTED).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
 
 #include "DclTestSupport.h"
 
@@ -38,10 +40,12 @@ size_t DynamiteWrite(void* buf, size_t size, void* cookie) {
   return size;
 }
 
-class DynamiteReadsOurStreams : public ::testing::TestWithParam<unsigned> {
+class DynamiteReadsOurStreams : public ::testing::TestWithParam<std::tuple<dcl::Parse, unsigned>> {
  protected:
+  unsigned Dict() const { return std::get<1>(GetParam()); }
+
   void ExpectDecodes(const Bytes& input) {
-    const auto packed = dcl::ImplodeBuffer(input, dcl::kBinary, GetParam());
+    const auto packed = dcl::ImplodeBuffer(input, dcl::kBinary, Dict(), std::get<0>(GetParam()));
     ASSERT_EQ(packed.code, static_cast<unsigned>(rc::kDclOk));
     DynamiteIo io{&packed.data, 0, {}};
     ASSERT_EQ(dynamite_explode(DynamiteRead, DynamiteWrite, &io), DYNAMITE_SUCCESS);
@@ -56,7 +60,7 @@ TEST_P(DynamiteReadsOurStreams, RandomBytes) { ExpectDecodes(dcltest::RandomByte
 TEST_P(DynamiteReadsOurStreams, LongRunsAndFarRepeats) {
   // Longest copies, short periods, and repeats at the far end of the window.
   Bytes input(5000, 'a');
-  const Bytes block = dcltest::RandomBytes(GetParam(), 13);
+  const Bytes block = dcltest::RandomBytes(Dict(), 13);
   for (int i = 0; i < 4; ++i) input.insert(input.end(), block.begin(), block.end());
   for (int i = 0; i < 2000; ++i) input.push_back(static_cast<std::uint8_t>("abc"[i % 3]));
   ExpectDecodes(input);
@@ -72,7 +76,14 @@ TEST_P(DynamiteReadsOurStreams, AllByteValuesAndPairs) {
   ExpectDecodes(input);
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryDictionary, DynamiteReadsOurStreams,
-                         ::testing::Values(dcl::kDict1024, dcl::kDict2048, dcl::kDict4096));
+INSTANTIATE_TEST_SUITE_P(BothParsesEveryDictionary, DynamiteReadsOurStreams,
+                         ::testing::Combine(::testing::Values(dcl::Parse::kFast, dcl::Parse::kOptimal),
+                                            ::testing::Values(dcl::kDict1024, dcl::kDict2048,
+                                                              dcl::kDict4096)),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param) == dcl::Parse::kOptimal ? "Optimal"
+                                                                                             : "Fast") +
+                                  std::to_string(std::get<1>(info.param));
+                         });
 
 }  // namespace

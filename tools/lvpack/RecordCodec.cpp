@@ -87,10 +87,12 @@ std::uint64_t ImplodeRange(const ByteSource& from, std::uint64_t offset, std::ui
                            ByteSink& to, const Compression& compression, const std::string& what,
                            const ProgressFn& progress) {
   Stream s = MakeStream(from, offset, length, &to, progress);
-  std::vector<char> work(dcl::kImplodeWorkSize);
+  // A package is compressed once and installed many times: the smallest stream.
+  std::vector<char> work(dcl::kImplodeOptimalWorkSize);
   unsigned mode = compression.mode;
   unsigned dictionary = compression.dictionary;
-  const unsigned code = dcl_implode(ReadInput, WriteOutput, work.data(), &s, &mode, &dictionary);
+  const unsigned code =
+      dcl_implode_optimal(ReadInput, WriteOutput, work.data(), &s, &mode, &dictionary);
   if (s.failure) std::rethrow_exception(s.failure);
   if (code != static_cast<unsigned>(rc::kDclOk))
     throw IoError(what + ": compression failed (library code " + std::to_string(code) + ")");
