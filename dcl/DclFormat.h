@@ -1,30 +1,72 @@
 // The implode stream format, shared by the compressor and the decompressor.
 //
-// A stream is two header bytes followed by a bit stream:
+// Implode is a sliding-window (LZ77) format: the data is a sequence of items,
+// each either one byte (a literal) or a copy of bytes seen before, given by its
+// length and its distance back. Unlike deflate, every code is fixed: nothing in
+// the stream describes codes, so the same item always costs the same number of
+// bits, wherever it stands. That makes the format easy to decode, and it makes
+// the smallest stream for a given input a shortest-path problem that can be
+// solved exactly (ImplodeOptimal.cpp).
+//
+// Header. A stream starts with two bytes:
 //
 //   byte 0   literal mode: 0 = binary, 1 = ascii
 //   byte 1   dictionary code: 4, 5 or 6 for a 1024, 2048 or 4096 byte window
 //
-// Bits are taken from each byte starting with the least significant one. The
-// stream is a sequence of items, each introduced by one flag bit:
+// Bit order. The rest is a bit stream. Bits are taken from each byte starting
+// with the least significant one; a field of several raw bits arrives low bit
+// first. There is no byte alignment anywhere until the end.
 //
-//   0  a literal byte: in binary mode the next 8 bits (low bit first); in ascii
-//      mode a code of the fixed literal code below.
-//   1  a copy: a length code, then a distance code. The length is
-//      kLengthBase[sym] plus kLengthExtra[sym] raw bits (2 .. 518). The value
-//      519 (the last length code with all extra bits set) ends the stream.
-//      The distance code gives the high six bits of (distance - 1); the low
-//      bits follow raw: 2 bits for a copy of length 2, otherwise as many as the
-//      dictionary code says (4, 5 or 6). So copies of length 2 reach back at
-//      most 256 bytes, longer ones up to the dictionary size.
+// Items. Each item starts with one flag bit:
 //
-// The three fixed codes are canonical prefix codes described only by their
-// code lengths: codes are assigned in order of increasing length, and within
-// one length in order of symbol, with shorter codes numerically smaller. Each
-// code is sent first bit first with every bit inverted. Because the reader
-// takes bits low bit first, a code appears in the stream as the bit-reversal
-// of its inverted canonical value; the tables below are stored that way, so
-// that the decoder can index them directly with the next bits of the stream.
+//   0  a literal. Binary mode: the byte as 8 raw bits. Ascii mode: the byte's
+//      code in the fixed literal code (kLiteralBits below: 4 bits for a space,
+//      5 to 7 for common letters, up to 13 for control and high bytes).
+//   1  a copy: a length, then a distance.
+//      Length: a code from the length code (16 symbols), then kLengthExtra[sym]
+//      raw bits added to kLengthBase[sym]. Symbol 0 is length 3 (the most
+//      common), symbol 1 length 2, and so on up to symbol 15: 264 plus 8 bits.
+//      Lengths 2 .. 518 are copies; the value 519 (symbol 15 with all extra bits
+//      set) is the end marker, after which the last byte is padded with zeros.
+//      Distance: distance - 1 is split into high and low bits. The high six
+//      bits are a code from the distance code (64 symbols); the low bits follow
+//      raw: 2 of them for a copy of length 2, else as many as the dictionary
+//      code says (4, 5 or 6). So a copy of length 2 reaches back at most 256
+//      bytes, longer ones the whole window. A copy may overlap the bytes it
+//      produces (distance 1 repeats the last byte).
+//
+// Codes. The three fixed codes are canonical prefix codes described only by
+// their code lengths: codes are assigned in order of increasing length, and
+// within one length in order of symbol, with shorter codes numerically
+// smaller. Each code is sent first bit first with every bit inverted. Because
+// the reader takes bits low bit first, a code appears in the stream as the
+// bit-reversal of its inverted canonical value; the tables below are stored
+// that way, so that the decoder can index them directly with the next bits.
+//
+// What items cost (ImplodeStream.h has the functions):
+//
+//   literal   9 bits in binary mode; 1 + kLiteralBits[byte] (5 .. 14) in ascii
+//   length    1 + 2 bits for length 3, 1 + 3 for lengths 2, 4 and 5, rising to
+//             1 + 7 + 8 for lengths 264 .. 518 (never falling as it grows,
+//             except that length 2 costs one bit more than length 3)
+//   distance  2 .. 8 bits of code (never falling as the distance grows) plus
+//             2 raw bits for length 2, 4 .. 6 for longer copies
+//
+// Example. The 8-byte stream 00 04 82 24 25 8f 80 7f is binary mode with a
+// 1024-byte window (code 4). Its bits, low bit first from 82:
+//
+//   0 10000010              flag 0, literal 0x41 'A' (the 8 bits low bit first)
+//   0 10010010              flag 0, literal 0x49 'I'
+//   1 00100 1 11 1000       flag 1; length symbol 8 (inverted canonical 11011,
+//                           sent as 00100): base 10 plus one extra bit 1 = 11;
+//                           distance symbol 0 (code 11) then 4 low bits 1000,
+//                           low bit first the value 1: distance - 1 = 1, so the
+//                           copy repeats "AI" from 2 bytes back, 11 bytes long
+//   1 0000000 11111111      flag 1; length symbol 15 plus 8 extra bits of 255:
+//                           519, the end marker
+//   0                       padding
+//
+// and decodes to "AIAIAIAIAIAIA" (13 bytes).
 #pragma once
 
 #include <cstdint>
