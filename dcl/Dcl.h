@@ -37,7 +37,7 @@ constexpr unsigned kDict4096 = 4096;
 constexpr std::size_t kExplodeWorkSize = 12574;
 constexpr std::size_t kImplodeWorkSize = 36312;
 // Work area of the optimal parse (dcl_implode_optimal).
-constexpr std::size_t kImplodeOptimalWorkSize = 2560 * 1024;
+constexpr std::size_t kImplodeOptimalWorkSize = 2304 * 1024;
 
 }  // namespace dcl
 

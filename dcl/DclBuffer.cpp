@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace dcl {
 namespace {
@@ -27,15 +28,24 @@ void DCL_CALL IoWrite(char* buf, unsigned* size, void* param) {
   io->output->insert(io->output->end(), p, p + *size);
 }
 
+// Work areas, kept per thread from call to call: the optimal parse's is over
+// two megabytes, and tools implode many small records. Left uninitialised:
+// implode sets up what it reads.
+char* ImplodeWorkArea(bool optimal) {
+  thread_local std::unique_ptr<char[]> fast, best;
+  std::unique_ptr<char[]>& work = optimal ? best : fast;
+  if (!work) work.reset(new char[optimal ? kImplodeOptimalWorkSize : kImplodeWorkSize]);
+  return work.get();
+}
+
 }  // namespace
 
 ImplodeResult ImplodeBuffer(const Bytes& input, unsigned mode, unsigned dictSize, Parse parse) {
   ImplodeResult result;
   const bool optimal = parse == Parse::kOptimal;
-  std::vector<char> work(optimal ? kImplodeOptimalWorkSize : kImplodeWorkSize);
   Io io{&input, 0, &result.data};
   result.data.reserve(input.size() / 2 + 16);
-  result.code = (optimal ? dcl_implode_optimal : dcl_implode)(IoRead, IoWrite, work.data(), &io,
+  result.code = (optimal ? dcl_implode_optimal : dcl_implode)(IoRead, IoWrite, ImplodeWorkArea(optimal), &io,
                                                              &mode, &dictSize);
   return result;
 }

@@ -352,6 +352,8 @@ void Run(ImplodeState& s) {
   Pending pending;
   for (;;) {
     s.in.Fill(s.buf, s.filled, kFillTarget);
+    // Compares read whole blocks past the data: keep those bytes defined.
+    std::memset(s.buf + s.filled, 0, kCompareSlack);
     if (s.in.aborted) return;
     const unsigned limit = s.in.ended ? s.filled : s.filled - kMaxMatch;
     while (pos < limit) {

@@ -81,8 +81,7 @@ constexpr unsigned kHistory = kMaxWindow;
 constexpr unsigned kFillTarget = kSlide + kHistory + kMaxMatch;
 constexpr unsigned kBufferSize = kFillTarget + kCompareSlack;
 static_assert(kFillTarget < 0xFFFF, "positions + 1 must fit 16 bits");
-constexpr unsigned kTwoByteKeys = 1u << 16;  // every two-byte prefix has its own entry
-constexpr unsigned kHashBits = 16;           // three- and four-byte prefixes are hashed
+constexpr unsigned kHashBits = 14;  // prefixes are hashed into 16,384 entries
 
 // Nodes whose best incoming edge is kept before the path's beginning must be
 // written out; a cut is forced if the chains have not met by then.
@@ -157,9 +156,10 @@ struct OptimalState {
   std::uint8_t literalCost[kLiteralCodes];
   // Positions are stored + 1, so that 0 means "none" and a slide is a
   // saturating subtraction.
-  std::uint16_t newest2[kTwoByteKeys];   // newest position of each two-byte prefix
-  std::uint16_t newest3[1u << kHashBits];  // newest position of each three-byte hash ...
-  std::uint16_t older3[kCycle];          // ... and the next older one with that hash, by slot
+  std::uint16_t newest2[1u << kHashBits];  // newest position of each two-byte hash ...
+  std::uint16_t older2[kCycle];            // ... and the next older one with that hash, by slot
+  std::uint16_t newest3[1u << kHashBits];  // the same for three bytes
+  std::uint16_t older3[kCycle];
   std::uint16_t root[1u << kHashBits];   // tree of each four-byte hash
   std::uint16_t child[2 * kCycle];       // [2 * slot]: smaller bytes, [2 * slot + 1]: larger
   // Runs of one byte (see FindMatches), in input positions modulo 2^32.
@@ -182,6 +182,26 @@ inline unsigned Hash(std::uint32_t key) { return (key * 2654435761u) >> (32 - kH
 
 // Tree key of the positions inside runs: a flag, the byte and the run's length.
 constexpr std::uint32_t kRunKey = 1u << 31;
+
+// The distance of the nearest earlier position whose first n bytes equal
+// pos's (0: none in the window), through the hash chain newest / older; then
+// enters pos.
+unsigned Nearest(OptimalState& s, std::uint16_t* newest, std::uint16_t* older, unsigned pos, unsigned n) {
+  const std::uint32_t key = Key(s.buf + pos, n);
+  std::uint16_t& head = newest[Hash(key)];
+  unsigned found = 0;
+  for (unsigned link = head; link != 0; link = older[(link - 1) & (kCycle - 1)]) {
+    const unsigned distance = pos - (link - 1);
+    if (distance > s.dictSize) break;
+    if (Key(s.buf + link - 1, n) == key) {
+      found = distance;
+      break;
+    }
+  }
+  older[pos & (kCycle - 1)] = head;
+  head = static_cast<std::uint16_t>(pos + 1);
+  return found;
+}
 
 // Length of the run of here[0] at pos (its first four bytes are equal), up to
 // limit. The scan goes on where the previous position's stopped.
@@ -256,23 +276,11 @@ void FindMatches(OptimalState& s, unsigned pos, PairSink& pairs) {
   const std::uint8_t* const here = s.buf + pos;
   const unsigned slot = pos & (kCycle - 1);
 
-  std::uint16_t& two = s.newest2[here[0] | (here[1] << 8)];
-  if (two != 0 && pos - (two - 1) <= s.dictSize) pairs(2, pos - (two - 1));
-  two = static_cast<std::uint16_t>(pos + 1);
+  const unsigned near2 = Nearest(s, s.newest2, s.older2, pos, 2);
+  if (near2 != 0) pairs(2, near2);
   if (limit < 3) return;
-
-  const std::uint32_t first3 = Key(here, 3);
-  std::uint16_t& three = s.newest3[Hash(first3)];
-  for (unsigned link = three; link != 0; link = s.older3[(link - 1) & (kCycle - 1)]) {
-    const unsigned distance = pos - (link - 1);
-    if (distance > s.dictSize) break;
-    if (Key(s.buf + link - 1, 3) == first3) {
-      pairs(3, distance);
-      break;
-    }
-  }
-  s.older3[slot] = three;
-  three = static_cast<std::uint16_t>(pos + 1);
+  const unsigned near3 = Nearest(s, s.newest3, s.older3, pos, 3);
+  if (near3 != 0) pairs(3, near3);
   if (limit < 4) return;
 
   std::uint32_t key = Load32(here);
@@ -396,10 +404,10 @@ void WritePath(OptimalState& s, unsigned to) {
       s.out.Copy(length, EdgeValue(e));
     p += length;
   }
-  // Bits are counted from the new node 0 on. Only the nodes from the current
-  // one on are read again, and their best paths all pass `to`.
+  // Bits are counted from the new node 0 on. Only the current node and those
+  // offered to so far are read again, and their best paths all pass `to`.
   const std::uint32_t base = n[to].bits;
-  for (unsigned p = s.pathPos; p <= s.pathPos + kMaxMatch; ++p)
+  for (unsigned p = s.pathPos; p < s.pathPos + kMaxMatch; ++p)
     if (n[p].bits != kUnreached) n[p].bits -= base;
   std::memmove(n, n + to, (s.pathPos + kMaxMatch + 1 - to) * sizeof n[0]);
   n[0].edge = 0;
@@ -447,6 +455,7 @@ inline std::uint16_t Rebase(std::uint16_t v) {
 void Slide(OptimalState& s) {
   std::memmove(s.buf, s.buf + kSlide, s.filled - kSlide);
   for (auto& v : s.newest2) v = Rebase(v);
+  for (auto& v : s.older2) v = Rebase(v);
   for (auto& v : s.newest3) v = Rebase(v);
   for (auto& v : s.older3) v = Rebase(v);
   for (auto& v : s.root) v = Rebase(v);
@@ -458,6 +467,8 @@ void Run(OptimalState& s) {
   unsigned pos = 0;
   for (;;) {
     s.in.Fill(s.buf, s.filled, kFillTarget);
+    // Compares read whole blocks past the data: keep those bytes defined.
+    std::memset(s.buf + s.filled, 0, kCompareSlack);
     if (s.in.aborted) return;
     const unsigned limit = s.in.ended ? s.filled : s.filled - kMaxMatch;
     while (pos < limit) {
