@@ -172,41 +172,25 @@ Match FindMatch(ImplodeState& s, unsigned pos, unsigned heldLength) {
     unsigned link = s.head[ChainHash(here)];
     unsigned chain = heldLength >= kGoodLength ? s.maxChain / 4 : s.maxChain;
     const std::uint32_t first3 = Key(here, 3);
-    // Other prefixes share the chain where their hashes meet: the first
-    // candidate with the same three bytes is the nearest copy of three.
+    const unsigned enough = std::min(kNiceLength, maxLen);
     while (link != 0 && chain-- != 0) {
       const unsigned cand = link - 1;
       const unsigned distance = pos - cand;
       if (distance > s.dictSize) break;
       link = s.prev[cand];
       const std::uint8_t* const there = s.buf + cand;
+      // Once the nearest copy of three is known, only longer copies count, and
+      // most candidates differ at bestLen. Other prefixes share the chain where
+      // their hashes meet.
+      if (best.near3 != 0 && there[bestLen] != here[bestLen]) continue;
       if (Key(there, 3) != first3) continue;
-      best.near3 = distance;
+      if (best.near3 == 0) best.near3 = distance;
       const unsigned len = CommonLength(there, here, maxLen);
       if (len > bestLen) {
         bestLen = len;
         best.length = len;
         best.distance = distance;
-      }
-      break;
-    }
-    // Then only longer copies count: most candidates differ at bestLen.
-    const unsigned enough = std::min(kNiceLength, maxLen);
-    if (bestLen < enough) {
-      while (link != 0 && chain-- != 0) {
-        const unsigned cand = link - 1;
-        const unsigned distance = pos - cand;
-        if (distance > s.dictSize) break;
-        link = s.prev[cand];
-        const std::uint8_t* const there = s.buf + cand;
-        if (there[bestLen] != here[bestLen] || Key(there, 3) != first3) continue;
-        const unsigned len = CommonLength(there, here, maxLen);
-        if (len > bestLen) {
-          bestLen = len;
-          best.length = len;
-          best.distance = distance;
-          if (len >= enough) break;
-        }
+        if (len >= enough) break;
       }
     }
   }
@@ -351,11 +335,8 @@ void Run(ImplodeState& s) {
   Match held;  // match found at pos - 1, not yet emitted
   Pending pending;
   for (;;) {
-    s.in.Fill(s.buf, s.filled, kFillTarget);
-    // Compares read whole blocks past the data: keep those bytes defined.
-    std::memset(s.buf + s.filled, 0, kCompareSlack);
+    const unsigned limit = Refill(s.in, s.buf, s.filled, kFillTarget);
     if (s.in.aborted) return;
-    const unsigned limit = s.in.ended ? s.filled : s.filled - kMaxMatch;
     while (pos < limit) {
       if (held.length >= kLazyLimit) {
         // Long enough: take it without looking further.
@@ -401,22 +382,13 @@ void Run(ImplodeState& s) {
 
 extern "C" unsigned DCL_CALL dcl_implode(DclReadFn read_buf, DclWriteFn write_buf, char* work_buf,
                                          void* param, unsigned* type, unsigned* dsize) {
-  if (read_buf == nullptr || write_buf == nullptr || work_buf == nullptr || type == nullptr ||
-      dsize == nullptr)
-    return rc::kDclAborted;
   unsigned code = rc::kDclOk;
-  const unsigned dictBits = DictionaryCode(*type, *dsize, code);
-  if (dictBits == 0) return code;
-
-  ImplodeState& s = StateIn<ImplodeState>(work_buf);
-  s.in = Reader{read_buf, param, false, false};
-  s.out.Begin(write_buf, param, *type, dictBits);
-  s.filled = 0;
-  s.dictSize = *dsize;
-  s.maxChain = *dsize / kWindowPerStep;
+  ImplodeState* const state = Start<ImplodeState>(read_buf, write_buf, work_buf, param, type, dsize, code);
+  if (state == nullptr) return code;
+  ImplodeState& s = *state;
+  s.maxChain = s.dictSize / kWindowPerStep;
   std::memset(s.head, 0, sizeof s.head);
   std::memset(s.pair, 0, sizeof s.pair);
-
   Run(s);
-  return s.in.aborted ? static_cast<unsigned>(rc::kDclAborted) : static_cast<unsigned>(rc::kDclOk);
+  return Result(s.in);
 }

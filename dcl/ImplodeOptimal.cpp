@@ -466,11 +466,8 @@ void Slide(OptimalState& s) {
 void Run(OptimalState& s) {
   unsigned pos = 0;
   for (;;) {
-    s.in.Fill(s.buf, s.filled, kFillTarget);
-    // Compares read whole blocks past the data: keep those bytes defined.
-    std::memset(s.buf + s.filled, 0, kCompareSlack);
+    const unsigned limit = Refill(s.in, s.buf, s.filled, kFillTarget);
     if (s.in.aborted) return;
-    const unsigned limit = s.in.ended ? s.filled : s.filled - kMaxMatch;
     while (pos < limit) {
       // The node a longest copy from here reaches has had no offer yet.
       s.nodes[s.pathPos + kMaxMatch].bits = kUnreached;
@@ -497,19 +494,11 @@ void Run(OptimalState& s) {
 extern "C" unsigned DCL_CALL dcl_implode_optimal(DclReadFn read_buf, DclWriteFn write_buf,
                                                  char* work_buf, void* param, unsigned* type,
                                                  unsigned* dsize) {
-  if (read_buf == nullptr || write_buf == nullptr || work_buf == nullptr || type == nullptr ||
-      dsize == nullptr)
-    return rc::kDclAborted;
   unsigned code = rc::kDclOk;
-  const unsigned dictBits = DictionaryCode(*type, *dsize, code);
-  if (dictBits == 0) return code;
-
-  OptimalState& s = StateIn<OptimalState>(work_buf);
-  s.in = Reader{read_buf, param, false, false};
-  s.out.Begin(write_buf, param, *type, dictBits);
-  s.filled = 0;
-  s.dictSize = *dsize;
-  s.dictBits = dictBits;
+  OptimalState* const state = Start<OptimalState>(read_buf, write_buf, work_buf, param, type, dsize, code);
+  if (state == nullptr) return code;
+  OptimalState& s = *state;
+  s.dictBits = s.out.dictBits;
   for (unsigned b = 0; b < kLiteralCodes; ++b)
     s.literalCost[b] = static_cast<std::uint8_t>(s.out.ascii ? kEnc.literal[b].bits : kBinaryLiteralBits);
   std::memset(s.newest2, 0, sizeof s.newest2);
@@ -524,7 +513,6 @@ extern "C" unsigned DCL_CALL dcl_implode_optimal(DclReadFn read_buf, DclWriteFn 
   s.pathPos = 0;
   s.nodes[0] = Node{0, 0};
   for (unsigned l = 1; l < kMaxMatch; ++l) s.nodes[l].bits = kUnreached;
-
   Run(s);
-  return s.in.aborted ? static_cast<unsigned>(rc::kDclAborted) : static_cast<unsigned>(rc::kDclOk);
+  return Result(s.in);
 }

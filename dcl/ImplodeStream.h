@@ -184,29 +184,40 @@ struct Reader {
   }
 };
 
-// Checks the parameters of a call and gives the dictionary code (4, 5 or 6),
-// or 0 with the refusal in `code`.
-inline unsigned DictionaryCode(unsigned mode, unsigned dictSize, unsigned& code) {
+// The start of both entry points: checks the call, places the state of type T
+// (with members in, out, filled and dictSize) in the caller's work area and
+// starts the stream. Returns nullptr with the refusal in `code`.
+template <typename T>
+T* Start(DclReadFn read, DclWriteFn write, char* work, void* param, const unsigned* type,
+         const unsigned* dsize, unsigned& code) {
+  if (read == nullptr || write == nullptr || work == nullptr || type == nullptr || dsize == nullptr) {
+    code = rc::kDclAborted;
+    return nullptr;
+  }
   unsigned dictBits = 0;
-  switch (dictSize) {
+  switch (*dsize) {
     case dcl::kDict1024: dictBits = 4; break;
     case dcl::kDict2048: dictBits = 5; break;
     case dcl::kDict4096: dictBits = 6; break;
-    default: code = rc::kDclInvalidDictSize; return 0;
+    default: code = rc::kDclInvalidDictSize; return nullptr;
   }
-  if (mode != dcl::kBinary && mode != dcl::kAscii) {
+  if (*type != dcl::kBinary && *type != dcl::kAscii) {
     code = rc::kDclInvalidMode;
-    return 0;
+    return nullptr;
   }
-  return dictBits;
-}
-
-// The caller's work area, aligned for a state of type T.
-template <typename T>
-T& StateIn(char* work) {
   auto addr = reinterpret_cast<std::uintptr_t>(work);
   addr = (addr + alignof(T) - 1) & ~static_cast<std::uintptr_t>(alignof(T) - 1);
-  return *reinterpret_cast<T*>(addr);
+  T& s = *reinterpret_cast<T*>(addr);
+  s.in = Reader{read, param, false, false};
+  s.out.Begin(write, param, *type, dictBits);
+  s.filled = 0;
+  s.dictSize = *dsize;
+  return &s;
+}
+
+// What a finished call returns.
+inline unsigned Result(const Reader& in) {
+  return in.aborted ? static_cast<unsigned>(rc::kDclAborted) : static_cast<unsigned>(rc::kDclOk);
 }
 
 // ---- byte compare -------------------------------------------------------------
@@ -228,6 +239,15 @@ inline std::uint32_t Key(const std::uint8_t* p, unsigned n) {
   return Load32(p) << (8 * (4 - n));
 #endif
 }
+// Tops the buffer up to `target` bytes and keeps the compare slack after the
+// data defined. Returns how far positions may be coded now: all of them once
+// the input has ended, else those with a longest copy's lookahead.
+inline unsigned Refill(Reader& in, std::uint8_t* buf, unsigned& filled, unsigned target) {
+  in.Fill(buf, filled, target);
+  std::memset(buf + filled, 0, kCompareSlack);
+  return in.ended ? filled : filled - kMaxMatch;
+}
+
 // Length of the common prefix of a and b, at most maxLen. Reads whole blocks,
 // so up to kCompareSlack bytes past the shorter string.
 inline unsigned CommonLength(const std::uint8_t* a, const std::uint8_t* b, unsigned maxLen) {
