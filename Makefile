@@ -12,8 +12,8 @@ JOBS ?= 2
 export CTEST_OUTPUT_ON_FAILURE=1
 WINE_CHOICE := build/wine-suite
 
-.PHONY: all deps configure build build-win64 test test-host test-asan test-wine \
-        test-win32 test-win64 wine-select demo bench fuzz clean
+.PHONY: all deps configure build build-host build-win32 build-win64 product-win32 \
+        test test-host test-asan test-wine test-win32 test-win64 wine-select demo bench fuzz clean
 
 all: build
 
@@ -24,15 +24,27 @@ configure: deps
 	@cmake --preset host -Wno-dev >/dev/null
 	@cmake --preset win32 -Wno-dev >/dev/null
 
-build: configure
+build: build-host build-win32
+
+build-host: deps
+	@cmake --preset host -Wno-dev >/dev/null
 	cmake --build build/host -j $(JOBS)
+
+build-win32: deps
+	@cmake --preset win32 -Wno-dev >/dev/null
 	cmake --build build/win32 -j $(JOBS)
 
 build-win64: deps
 	@cmake --preset win64 -Wno-dev >/dev/null
 	cmake --build build/win64 -j $(JOBS)
 
-test-host: build
+# The 32-bit product alone (install.exe, impborl.dll): where the 64-bit suite runs in
+# place of the 32-bit one, its test programs are not built (they could not run).
+product-win32: deps
+	@cmake --preset win32 -Wno-dev >/dev/null
+	cmake --build build/win32 -j $(JOBS) --target lv_product
+
+test-host: build-host
 	ctest --test-dir build/host -j $(JOBS)
 
 test-asan: deps
@@ -40,7 +52,7 @@ test-asan: deps
 	cmake --build build/host-asan -j $(JOBS)
 	ctest --test-dir build/host-asan -j $(JOBS) -L host
 
-test-win32: build
+test-win32: build-win32
 	ctest --test-dir build/win32 -j $(JOBS)
 
 test-win64: build-win64
@@ -56,17 +68,19 @@ test-wine: wine-select
 	  sed -n 2p $(WINE_CHOICE); exit $$rc
 
 # The Wine suite last, so that its line ends the output.
-test: test-host test-asan test-wine
+test: test-host product-win32 test-asan test-wine
 
-demo: build wine-select
-	@arch=$$(sed -n 1p $(WINE_CHOICE)); sed -n 2p $(WINE_CHOICE); \
-	  if [ $$arch = win64 ]; then $(MAKE) --no-print-directory build-win64 || exit 1; fi; \
-	  LV_WINE_ARCH=$$arch bash scripts/demo
+# The demo and the bench run the build of the chosen suite; the bench's image sizes
+# are the 32-bit product's.
+demo: build-host wine-select
+	@sed -n 2p $(WINE_CHOICE)
+	@$(MAKE) --no-print-directory build-$$(sed -n 1p $(WINE_CHOICE))
+	LV_WINE_ARCH=$$(sed -n 1p $(WINE_CHOICE)) bash scripts/demo
 
-bench: build wine-select
-	@arch=$$(sed -n 1p $(WINE_CHOICE)); sed -n 2p $(WINE_CHOICE); \
-	  if [ $$arch = win64 ]; then $(MAKE) --no-print-directory build-win64 || exit 1; fi; \
-	  LV_WINE_ARCH=$$arch bash scripts/bench
+bench: build-host product-win32 wine-select
+	@sed -n 2p $(WINE_CHOICE)
+	@$(MAKE) --no-print-directory build-$$(sed -n 1p $(WINE_CHOICE))
+	LV_WINE_ARCH=$$(sed -n 1p $(WINE_CHOICE)) bash scripts/bench
 
 # Every fuzz target for FUZZ_RUNS executions (host-asan build, clang only).
 FUZZ_RUNS ?= 1000000
