@@ -1,13 +1,4 @@
-# Cross toolchain: 64-bit Windows programs built with Debian's MinGW-w64 (the
-# `win64` preset, whose tests run under 64-bit Wine where 32-bit programs cannot).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross toolchain: 64-bit Windows programs built with Debian's MinGW-w64 (the `win64`
+# preset, whose tests run under 64-bit Wine where 32-bit programs cannot).
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(TOOLCHAIN_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${TOOLCHAIN_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TOOLCHAIN_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${TOOLCHAIN_PREFIX}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${TOOLCHAIN_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/MingwToolchain.cmake)

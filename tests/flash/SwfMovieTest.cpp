@@ -241,7 +241,7 @@ TEST(FindFSCommandFlag, ValueByteMustLieInsideLength) {
 TEST(FindFSCommandFlag, SeparatorMayBeAnyByteAndValueIsFirstLetter) {
   const std::string text = "..fullscreen#Tru";
   EXPECT_EQ(1, TSwfMovie::findFSCommandFlag("fullScreen", text.data(), static_cast<int>(text.size())));
-  const std::string other = "fullscreen\0\0x";
+  const std::string other("fullscreen\0\0x", 13);
   EXPECT_EQ(-2, TSwfMovie::findFSCommandFlag("fullScreen", other.data(), 13));
 }
 
