@@ -52,10 +52,11 @@ test-asan: deps
 	cmake --build build/host-asan -j $(JOBS)
 	ctest --test-dir build/host-asan -j $(JOBS) -L host
 
-test-win32: build-win32
+# The Wine suites use the host's lvpack as well.
+test-win32: build-host build-win32
 	ctest --test-dir build/win32 -j $(JOBS)
 
-test-win64: build-win64
+test-win64: build-host build-win64
 	ctest --test-dir build/win64 -j $(JOBS)
 
 # The suite for this machine (or the one LV_WINE_ARCH names): its architecture on the
