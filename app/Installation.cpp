@@ -89,14 +89,15 @@ rc::Result TInstallerForm::RunInstallation() {
   if (goingOn() && flashSetupNeeded && !flashSetupDone)
     result = Guarded([] { return installFlashPlayer(); });
   // 6.-9.
-  if (goingOn()) result = Guarded([] { return ExtractSaverFiles(PackageCopyPath); });
+  if (goingOn()) result = Guarded([] { return ExtractSaverFiles(PackageCopyPath, documentShipped); });
   if (goingOn()) result = Guarded([] { return ReadSaverSettings(); });
   if (goingOn()) result = Guarded([] { return InstallSaverContent(); });
   if (goingOn()) result = Guarded([] { return WriteSaverSettings(); });
   // 10. A failed registration neither stops the later steps nor causes the removal.
   if (goingOn()) registration = Guarded([] { return SetCurrentScreenSaver(); });
   // 11.-13.
-  if (goingOn()) result = Guarded([] { return CopyDocumentsToDataFolder(); });
+  if (goingOn())
+    result = Guarded([] { return CopyDocumentsToDataFolder(licenseShown, documentShipped); });
   if (goingOn()) Guarded([] {
       OpenDocument();
       return rc::kOk;

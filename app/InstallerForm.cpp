@@ -39,6 +39,7 @@ TInstallerForm::TInstallerForm() { InstallerForm = this; }
 
 TInstallerForm::~TInstallerForm() {
   SetStatusView(nullptr);
+  payload::SetPackageReporter(nullptr);
   pauseTimer.SetEnabled(false);
   if (InstallerForm == this) InstallerForm = nullptr;
 }
@@ -53,6 +54,7 @@ bool TInstallerForm::Create(HWND owner) {
     return false;
   CreateControls();
   SetStatusView(this);
+  payload::SetPackageReporter(this);
   app::SetMessageFilter(&TInstallerForm::ApplicationEvents1Message);
   FlashSetupHost host;
   host.appWindow = app::ApplicationWindow();
@@ -198,6 +200,14 @@ void TInstallerForm::RunPauseTimer() {
 }
 
 void TInstallerForm::pauseTimerTimer() { pauseTimer.SetEnabled(false); }
+
+// The package code's reports take the window's own ways.
+void TInstallerForm::ShowStatus(const std::wstring& text) { ::ShowStatus(text); }
+void TInstallerForm::StepProgress() { ::StepProgress(); }
+void TInstallerForm::ShowInstallError(rc::Result code, const std::wstring& detail) {
+  ::ShowInstallError(code, detail);
+}
+bool TInstallerForm::CancelRequested() const { return cancelRequested; }
 
 void TInstallerForm::ApplicationEvents1Message(MSG& message, bool& handled) {
   // SwallowRightClick. The button's release is swallowed too: text boxes open

@@ -10,11 +10,12 @@
 #include "app/StatusDisplay.h"
 #include "app/Window.h"
 #include "app/WindowControls.h"
+#include "payload/PackageReporter.h"
 #include "system/ResultCodes.h"
 
 class TFlashPanel;
 
-class TInstallerForm : public ui::CustomWindow, public StatusView {
+class TInstallerForm : public ui::CustomWindow, public StatusView, public payload::PackageReporter {
  public:
   TInstallerForm();
   ~TInstallerForm() override;
@@ -61,6 +62,12 @@ class TInstallerForm : public ui::CustomWindow, public StatusView {
   void StepProgressBar() override;
   void RunPauseTimer() override;
   void pauseTimerTimer();
+
+  // --- what the package code reports (payload::PackageReporter) -------------------------
+  void ShowStatus(const std::wstring& text) override;
+  void StepProgress() override;
+  void ShowInstallError(rc::Result code, const std::wstring& detail) override;
+  bool CancelRequested() const override;
 
   // The application-wide message filter: no window of the installer reacts to a right click.
   static void ApplicationEvents1Message(MSG& message, bool& handled);

@@ -6,6 +6,7 @@
 
 #include "system/ResultCodes.h"
 
-// Sets both files' attributes to normal where they exist, then copies `source`
-// onto `target`, replacing it. 0 or the Windows error code of the copy.
+// Copies `source` onto `target`, replacing it: the target's attributes are set
+// to normal before the copy and the copy's after it; the source is never
+// changed. 0 or the Windows error code of the copy.
 rc::Result CopyFileChecked(const std::wstring& source, const std::wstring& target);

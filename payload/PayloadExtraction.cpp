@@ -6,11 +6,10 @@
 #include <memory>
 #include <new>
 
-#include "app/InstallerState.h"
-#include "app/StatusDisplay.h"
 #include "messages/Messages.h"
 #include "messages/logFile.h"
 #include "payload/FileCopy.h"
+#include "payload/PackageReporter.h"
 #include "payload/PayloadTable.h"
 #include "payload/SafeNames.h"
 #include "payload/Compressor.h"
@@ -51,7 +50,7 @@ rc::Result ExtractStartupSlot(int slot) {
   FileStream package;
   const rc::Result opened = package.OpenRead(PackageCopyPath);
   if (opened != rc::kOk) {
-    ShowInstallError(opened, WorkFolder);
+    payload::Reporter().ShowInstallError(opened, WorkFolder);
     return opened;
   }
   return ExtractPayloadFile(package, slot, false);
@@ -185,7 +184,8 @@ rc::Result CopyPackageToWork() {
   LogEnter(L"CopyPackageToWork", PackageCopyPath);
   rc::Result result = DeleteFileRetry(PackageCopyPath, kPackageCopyDeleteAttempts);
   if (result == rc::kOk) result = CopyFileChecked(InstallerFilePath, PackageCopyPath);
-  if (result != rc::kOk) ShowInstallError(rc::kCannotCopyInstaller, PackageCopyPath);
+  if (result != rc::kOk)
+    payload::Reporter().ShowInstallError(rc::kCannotCopyInstaller, PackageCopyPath);
   LogLeave(L"CopyPackageToWork");
   return result;
 }
@@ -225,7 +225,7 @@ rc::Result ExtractDisplayContent() {
 }
 
 rc::Result ExtractPayloadFile(FileStream& package, int slot, bool showStatus) {
-  if (showStatus) ShowStatus(LoadMessage(msg::sWritingSaverFile));
+  if (showStatus) payload::Reporter().ShowStatus(LoadMessage(msg::sWritingSaverFile));
   const payload::PayloadRecord* record = Payload.Slot(slot);
   std::wstring path;
   std::wstring detail;  // the path, or the record's name when it has no path
@@ -260,7 +260,7 @@ rc::Result ExtractPayloadFile(FileStream& package, int slot, bool showStatus) {
     ioError = result != rc::kOk;
   }
   if (result == rc::kOk) {
-    if (showStatus) StepProgress();
+    if (showStatus) payload::Reporter().StepProgress();
     result = ClearDestination(path);
   }
   if (result == rc::kOk) {
@@ -273,21 +273,22 @@ rc::Result ExtractPayloadFile(FileStream& package, int slot, bool showStatus) {
     result = rc::kOk;  // the old file stays and the slot counts as extracted
   } else if (result != rc::kOk) {
     if (ioError || (!quiet && result != rc::kSaverOverwriteFailed))
-      ShowInstallError(result, detail);
+      payload::Reporter().ShowInstallError(result, detail);
   }
   return result;
 }
 
-rc::Result ExtractSaverFiles(const std::wstring& packagePath) {
+rc::Result ExtractSaverFiles(const std::wstring& packagePath, bool withDocument) {
   LogEnter(L"ExtractSaverFiles", packagePath);
-  const int firstSlot = documentShipped ? payload::kSlotDocument : payload::kSlotSaverProgram;
+  const int firstSlot = withDocument ? payload::kSlotDocument : payload::kSlotSaverProgram;
   FileStream package;
   rc::Result result = package.OpenRead(packagePath);
   if (result != rc::kOk) {
-    ShowInstallError(result, packagePath);
+    payload::Reporter().ShowInstallError(result, packagePath);
     return result;
   }
-  for (int slot = firstSlot; slot <= payload::kSlotEngine2 && result == rc::kOk && !cancelRequested;
+  for (int slot = firstSlot;
+       slot <= payload::kSlotEngine2 && result == rc::kOk && !payload::Reporter().CancelRequested();
        ++slot) {
     result = ExtractPayloadFile(package, slot, true);
   }
@@ -296,10 +297,10 @@ rc::Result ExtractSaverFiles(const std::wstring& packagePath) {
   return result;
 }
 
-rc::Result CopyDocumentsToDataFolder() {
+rc::Result CopyDocumentsToDataFolder(bool withLicense, bool withDocument) {
   rc::Result result = rc::kOk;
-  if (licenseShown) result = CopyToDataFolder(payload::kSlotLicense);
-  if (!documentShipped) return result;
+  if (withLicense) result = CopyToDataFolder(payload::kSlotLicense);
+  if (!withDocument) return result;
   const rc::Result document = CopyToDataFolder(payload::kSlotDocument);
   return document != rc::kOk ? document : result;
 }

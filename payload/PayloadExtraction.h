@@ -4,8 +4,8 @@
 // ExtractPayloadFile.
 //
 // Steps return 0 or a result code: negative codes are the installer's own,
-// positive ones Windows error codes. Failures are reported through
-// ShowInstallError as each step describes.
+// positive ones Windows error codes. Status, progress and failures go to the
+// package reporter (payload/PackageReporter.h) as each step describes.
 #pragma once
 
 #include <string>
@@ -49,12 +49,13 @@ rc::Result ExtractDisplayContent();
 // open package stream to its destination path.
 rc::Result ExtractPayloadFile(FileStream& package, int slot, bool showStatus);
 
-// Installation: slots 5 (when the document is shipped) or 6 up to 10, stopping
-// at the first failure or when cancelRequested is set between two slots.
-rc::Result ExtractSaverFiles(const std::wstring& packagePath);
+// Installation: slots 5 (withDocument) or 6 up to 10, stopping at the first
+// failure or when the reporter says the user asked to stop, between two slots.
+rc::Result ExtractSaverFiles(const std::wstring& packagePath, bool withDocument);
 
-// Copies the licence text and the document from WorkFolder into SaverDataFolder.
-rc::Result CopyDocumentsToDataFolder();
+// Copies the licence text (withLicense) and the document (withDocument) from
+// WorkFolder into SaverDataFolder.
+rc::Result CopyDocumentsToDataFolder(bool withLicense, bool withDocument);
 
 // Opens the installed document with the shell when the package has one.
 void OpenDocument();

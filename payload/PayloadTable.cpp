@@ -2,9 +2,9 @@
 
 #include <array>
 
-#include "app/StatusDisplay.h"
 #include "messages/logFile.h"
 #include "payload/FileStream.h"
+#include "payload/PackageReporter.h"
 #include "payload/PayloadExtraction.h"
 
 // The field lives in its own section so that it can be found without searching.
@@ -28,7 +28,7 @@ rc::Result ReadPayloadTable() {
     if (result == rc::kOk) result = ExtractPayloadFile(package, payload::kSlotDecompressor, false);
     // ExtractPayloadFile reports its own failures.
   } else {
-    ShowInstallError(result, PackageCopyPath);
+    payload::Reporter().ShowInstallError(result, PackageCopyPath);
   }
   package.Close();
   LogLeave(L"ReadPayloadTable");

@@ -2,12 +2,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <new>
 #include <vector>
 
-#include "app/StatusDisplay.h"
 #include "messages/MessageBox.h"
 #include "messages/Messages.h"
 #include "messages/SystemText.h"
@@ -15,6 +15,7 @@
 #include "payload/Compressor.h"
 #include "payload/FileCopy.h"
 #include "payload/FileStream.h"
+#include "payload/PackageReporter.h"
 #include "payload/PayloadExtraction.h"
 #include "system/Cp932.h"
 #include "system/LMV_FileUtils.h"
@@ -32,6 +33,15 @@ FileStream dataFile;
 bool dataFileOpen = false;
 bool dataFileOpened = false;  // the `opened` value of the last opening
 std::array<payload::SaverEntry, kEntrySlots> entries;
+// How many entries the table holds from the last opening (at most 159). The
+// settings block can be read again after that (ReadSaverSettings), so its
+// entryCount alone never bounds a walk over the table.
+std::int32_t entriesRead = 0;
+
+// Entries 1..n that are both announced by the settings and held by the table.
+std::int32_t EntriesToWalk() {
+  return std::max(0, std::min(SaverSettingsBlock.EntryCount(), entriesRead));
+}
 
 // Failures of reading or writing the file itself (as opposed to the installer's
 // own judgement of its content) are the ones that bring a box.
@@ -106,7 +116,7 @@ rc::Result CopyInstallerMovie(int number, const std::string& mainName, const std
   ForceFolders(FolderPart(target));  // a failure shows as the failed copy
   if (CopyFileChecked(source, target) == rc::kOk) return rc::kOk;
   if (source == target) return rc::kOk;  // a file copied onto itself is there already
-  ShowInstallError(rc::kMovieCopyFailed, source);
+  payload::Reporter().ShowInstallError(rc::kMovieCopyFailed, source);
   return rc::kMovieCopyFailed;
 }
 
@@ -134,7 +144,7 @@ rc::Result ReadSaverSettings() {
   if (result == rc::kOk) result = ReadExactly(file, bytes.data(), payload::kSettingsSize, got);
   if (result == rc::kOk) result = payload::ParseSettings(bytes.data(), got, SaverSettingsBlock);
   file.Close();
-  if (result != rc::kOk) ShowInstallError(result, SaverDataFilePath);
+  if (result != rc::kOk) payload::Reporter().ShowInstallError(result, SaverDataFilePath);
   return result;
 }
 
@@ -157,6 +167,7 @@ rc::Result OpenSaverDataFile(const std::wstring& path, bool showErrors, bool& op
   } else {
     opened = dataFileOpened = dataFileOpen = true;
     entries.fill(payload::SaverEntry{});
+    entriesRead = 0;
     const std::int32_t count = SaverSettingsBlock.EntryCount();
     result = payload::ValidateEntryCount(count);
     std::vector<std::uint8_t> table;
@@ -166,7 +177,10 @@ rc::Result OpenSaverDataFile(const std::wstring& path, bool showErrors, bool& op
     }
     std::vector<payload::SaverEntry> parsed;
     if (result == rc::kOk) result = payload::ParseEntries(table.data(), got, count, parsed);
-    if (result == rc::kOk) std::copy(parsed.begin(), parsed.end(), entries.begin() + 1);
+    if (result == rc::kOk) {
+      std::copy(parsed.begin(), parsed.end(), entries.begin() + 1);
+      entriesRead = count;
+    }
   }
   if (result != rc::kOk && showErrors && IsReadFailure(result)) {
     ShowErrorBox(LoadMessage(msg::sSaverDataReadError) + path + L"\r\n\r\n" +
@@ -176,7 +190,7 @@ rc::Result OpenSaverDataFile(const std::wstring& path, bool showErrors, bool& op
 }
 
 rc::Result ExtractSaverEntry(const std::wstring& folder, int entry) {
-  if (entry < 1 || entry > SaverSettingsBlock.EntryCount()) return rc::kEntryBeyondCount;
+  if (entry < 1 || entry > EntriesToWalk()) return rc::kEntryBeyondCount;
   if (!dataFileOpen) return rc::kDataFileNotOpen;
   const payload::SaverEntry& saverEntry = entries[static_cast<std::size_t>(entry)];
   const std::string name = saverEntry.Name();
@@ -200,7 +214,7 @@ rc::Result ExtractSaverEntry(const std::wstring& folder, int entry) {
     result = chunk.compressed ? ExplodeChunk(chunk, path, written) : CopyChunk(chunk, path, written);
 
   if (result != rc::kOk) {
-    if (result > 0) {
+    if (IsReadFailure(result)) {
       ShowErrorBox(LoadMessage(msg::sProductError) + LoadMessage(msg::sSaverDataFileReadError) +
                    SystemMessageText(static_cast<unsigned long>(result)));
     }
@@ -220,7 +234,7 @@ rc::Result CloseSaverDataFile() {
 
 rc::Result InstallSaverContent() {
   LogEnter(L"InstallSaverContent", SaverDataFilePath);
-  ShowStatus(LoadMessage(msg::sExtractingFiles));
+  payload::Reporter().ShowStatus(LoadMessage(msg::sExtractingFiles));
   bool opened = false;
   rc::Result result =
       SaverDataFolder.empty() ? rc::kUnsafeSaverName : OpenSaverDataFile(SaverDataFilePath, true, opened);
@@ -229,7 +243,7 @@ rc::Result InstallSaverContent() {
     if (SaverSettingsBlock.SaverContentKind() == payload::kSaverContentInstallerMovie)
       entries[1].kind = payload::kEntryKindInstallerMovie;
     mainName = entries[1].Name();
-    const std::int32_t count = SaverSettingsBlock.EntryCount();
+    const std::int32_t count = EntriesToWalk();
     for (std::int32_t i = 1; i <= count && result == rc::kOk; ++i) {
       const std::string name = entries[static_cast<std::size_t>(i)].Name();
       if (name.empty()) continue;
@@ -241,7 +255,7 @@ rc::Result InstallSaverContent() {
   }
   if (result == rc::kOk) {
     result = CloseSaverDataFile();
-    StepProgress();
+    payload::Reporter().StepProgress();
   } else {
     // Left open, the data file could not be deleted, nor the work folder removed.
     CloseSaverDataFile();
@@ -257,7 +271,7 @@ rc::Result InstallSaverContent() {
 }
 
 rc::Result WriteSaverSettings() {
-  ShowStatus(LoadMessage(msg::sWritingSaverData));
+  payload::Reporter().ShowStatus(LoadMessage(msg::sWritingSaverData));
   if (SaverDataFolder.empty()) return rc::kUnsafeSaverName;
   const std::wstring path = SaverDataFolder + kSettingsFileName;
   FileStream file;
@@ -265,6 +279,6 @@ rc::Result WriteSaverSettings() {
   if (result == rc::kOk) result = file.Write(SaverSettingsBlock.bytes.data(), payload::kSettingsSize);
   const rc::Result closed = file.Close();
   if (result == rc::kOk) result = closed;
-  if (result != rc::kOk) ShowInstallError(result, path);
+  if (result != rc::kOk) payload::Reporter().ShowInstallError(result, path);
   return result;
 }

@@ -200,31 +200,16 @@ TEST_F(ExtractPayloadFileTest, DataFolderRecordBeforeTheDataFolderIsKnownIsRefus
 
 // --- status and progress ------------------------------------------------------------
 
-class RecordingView : public StatusView {
- public:
-  void SetStatusText(const std::wstring& text) override {
-    texts.push_back(text);
-    if (onStatus) onStatus(texts.size());
-  }
-  void StepProgressBar() override { ++steps; }
-  void RunPauseTimer() override {}
-  std::vector<std::wstring> texts;
-  int steps = 0;
-  std::function<void(std::size_t)> onStatus;
-};
-
 TEST_F(ExtractPayloadFileTest, StatusAndOneProgressStepOnlyWhenAsked) {
-  RecordingView view;
-  SetStatusView(&view);
   package_.Stored(7, "a.txt", 7, BytesOf("x"));
   ASSERT_EQ(InstallPackage(package_), rc::kOk);
-  EXPECT_TRUE(view.texts.empty()) << "slot 1 is extracted without status";
+  EXPECT_TRUE(statusTexts_.empty()) << "slot 1 is extracted without status";
   EXPECT_EQ(ExtractSlot(7, false), rc::kOk);
-  EXPECT_TRUE(view.texts.empty());
+  EXPECT_TRUE(statusTexts_.empty());
   EXPECT_EQ(ExtractSlot(7, true), rc::kOk);
-  ASSERT_EQ(view.texts.size(), 1u);
-  EXPECT_EQ(view.texts[0], LoadMessage(msg::sWritingSaverFile));
-  EXPECT_EQ(view.steps, 1);
+  ASSERT_EQ(statusTexts_.size(), 1u);
+  EXPECT_EQ(statusTexts_[0], LoadMessage(msg::sWritingSaverFile));
+  EXPECT_EQ(steps_, 1);
 }
 
 // --- the installation loop ------------------------------------------------------------
@@ -241,10 +226,8 @@ TEST_F(ExtractPayloadFileTest, SaverFilesAreWrittenInSlotOrder) {
   AddSaverFiles(package_);
   package_.Stored(5, "readme.txt", 7, BytesOf("document"));
   ASSERT_EQ(InstallPackage(package_), rc::kOk);
-  RecordingView view;
-  SetStatusView(&view);
-  EXPECT_EQ(ExtractSaverFiles(PackageCopyPath), rc::kOk);
-  EXPECT_EQ(view.steps, 5);
+  EXPECT_EQ(ExtractSaverFiles(PackageCopyPath, false), rc::kOk);
+  EXPECT_EQ(steps_, 5);
   EXPECT_FALSE(FileExistsAt(work_ + L"readme.txt")) << "slot 5 only when the document is shipped";
   EXPECT_EQ(ReadAll(system_ + L"Night.scr"), BytesOf("program"));
   EXPECT_EQ(ReadAll(data_ + L"extra.bin"), BytesOf("extra"));
@@ -252,21 +235,18 @@ TEST_F(ExtractPayloadFileTest, SaverFilesAreWrittenInSlotOrder) {
   EXPECT_EQ(ReadAll(data_ + L"saver1.dll"), BytesOf("engine 1"));
   EXPECT_EQ(ReadAll(data_ + L"saver2.dll"), BytesOf("engine 2"));
 
-  documentShipped = true;
-  EXPECT_EQ(ExtractSaverFiles(PackageCopyPath), rc::kOk);
-  EXPECT_EQ(view.steps, 11);
+  EXPECT_EQ(ExtractSaverFiles(PackageCopyPath, true), rc::kOk);
+  EXPECT_EQ(steps_, 11);
   EXPECT_EQ(ReadAll(work_ + L"readme.txt"), BytesOf("document"));
 }
 
 TEST_F(ExtractPayloadFileTest, CancelBetweenSlotsFinishesTheCurrentSlotOnly) {
   AddSaverFiles(package_);
   ASSERT_EQ(InstallPackage(package_), rc::kOk);
-  RecordingView view;
-  view.onStatus = [](std::size_t count) {
-    if (count == 2) cancelRequested = true;  // pressed while slot 7 is written
+  onStatus_ = [this](std::size_t count) {
+    if (count == 2) cancelRequested_ = true;  // pressed while slot 7 is written
   };
-  SetStatusView(&view);
-  EXPECT_EQ(ExtractSaverFiles(PackageCopyPath), rc::kOk);
+  EXPECT_EQ(ExtractSaverFiles(PackageCopyPath, false), rc::kOk);
   EXPECT_TRUE(FileExistsAt(system_ + L"Night.scr"));
   EXPECT_TRUE(FileExistsAt(data_ + L"extra.bin"));
   EXPECT_FALSE(FileExistsAt(work_ + L"Night.ssd"));
@@ -277,14 +257,15 @@ TEST_F(ExtractPayloadFileTest, FirstFailureStopsTheLoop) {
   AddSaverFiles(package_);
   package_.Record(8).nameLength = 0;
   ASSERT_EQ(InstallPackage(package_), rc::kOk);
-  EXPECT_EQ(ExtractSaverFiles(PackageCopyPath), rc::kEmptySlot);
+  EXPECT_EQ(ExtractSaverFiles(PackageCopyPath, false), rc::kEmptySlot);
   EXPECT_EQ(boxes_.size(), 1u);
   EXPECT_TRUE(FileExistsAt(data_ + L"extra.bin"));
   EXPECT_FALSE(FileExistsAt(data_ + L"saver1.dll"));
 }
 
 TEST_F(ExtractPayloadFileTest, MissingPackageGivesItsCodeAndBoxAndWritesNothing) {
-  EXPECT_EQ(ExtractSaverFiles(root_ + L"nothing.dat"), static_cast<rc::Result>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(ExtractSaverFiles(root_ + L"nothing.dat", false),
+            static_cast<rc::Result>(ERROR_FILE_NOT_FOUND));
   ASSERT_EQ(boxes_.size(), 1u);
   EXPECT_NE(boxes_[0].text.find(root_ + L"nothing.dat"), std::wstring::npos);
 }
@@ -351,16 +332,14 @@ TEST_F(ExtractPayloadFileTest, DocumentsAreCopiedIntoTheDataFolder) {
   package_.Stored(4, "license.txt", 7, BytesOf("licence"));
   package_.Stored(5, "readme.txt", 7, BytesOf("document"));
   ASSERT_EQ(InstallPackage(package_), rc::kOk);
-  EXPECT_EQ(CopyDocumentsToDataFolder(), rc::kOk) << "nothing to copy";
+  EXPECT_EQ(CopyDocumentsToDataFolder(false, false), rc::kOk) << "nothing to copy";
   EXPECT_TRUE(ListTree(data_).empty());
 
-  licenseShown = true;
-  documentShipped = true;
-  EXPECT_EQ(CopyDocumentsToDataFolder(), rc::kFileMissing);
+  EXPECT_EQ(CopyDocumentsToDataFolder(true, true), rc::kFileMissing);
   WriteAll(work_ + L"license.txt", BytesOf("licence"));
-  EXPECT_EQ(CopyDocumentsToDataFolder(), rc::kFileMissing) << "the document is still missing";
+  EXPECT_EQ(CopyDocumentsToDataFolder(true, true), rc::kFileMissing) << "the document is still missing";
   WriteAll(work_ + L"readme.txt", BytesOf("document"));
-  EXPECT_EQ(CopyDocumentsToDataFolder(), rc::kOk);
+  EXPECT_EQ(CopyDocumentsToDataFolder(true, true), rc::kOk);
   EXPECT_EQ(ReadAll(data_ + L"license.txt"), BytesOf("licence"));
   EXPECT_EQ(ReadAll(data_ + L"readme.txt"), BytesOf("document"));
 }

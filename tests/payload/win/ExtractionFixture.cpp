@@ -160,12 +160,7 @@ void ExtractionTest::SetUp() {
   SaverDataFilePath = work_ + L"Night.ssd";
   Payload = payload::PayloadBlock{};
   PayloadOffset = kImageSize;
-  windowMode = payload::kContentMovieAlt;
-  licenseShown = false;
-  documentShipped = false;
-  installing = false;
-  cancelRequested = false;
-  SetStatusView(nullptr);
+  payload::SetPackageReporter(this);
   SetBoxResponder([this](BoxKind kind, const std::wstring& text, BoxButtons) {
     boxes_.push_back({kind, text});
     return BoxAnswer::Abort;
@@ -174,9 +169,13 @@ void ExtractionTest::SetUp() {
 
 void ExtractionTest::TearDown() {
   SetBoxResponder(nullptr);
-  SetStatusView(nullptr);
-  cancelRequested = false;
+  payload::SetPackageReporter(nullptr);
   DeleteFolderTree(root_);
+}
+
+void ExtractionTest::ShowStatus(const std::wstring& text) {
+  statusTexts_.push_back(text);
+  if (onStatus_) onStatus_(statusTexts_.size());
 }
 
 rc::Result ExtractionTest::InstallPackage(const PackageBuilder& package) {

@@ -1,19 +1,19 @@
 // A private machine for each extraction test: its own work, system and data
-// folders under TEMP (never the real system folder), the process-wide installer
-// state reset, boxes answered by script and recorded, and a package builder.
+// folders under TEMP (never the real system folder), boxes answered by script
+// and recorded, the package code's reports recorded, and a package builder.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "app/InstallerState.h"
-#include "app/StatusDisplay.h"
 #include "dcl/DclBuffer.h"
 #include "messages/MessageBox.h"
+#include "payload/PackageReporter.h"
 #include "payload/PayloadExtraction.h"
 #include "payload/PayloadFormat.h"
 #include "payload/PayloadTable.h"
@@ -55,9 +55,11 @@ class PackageBuilder {
   Bytes data_;
 };
 
+// A box, or an error the package code reported (kind Error, text the detail).
 struct SeenBox {
   BoxKind kind;
   std::wstring text;
+  rc::Result code = 0;
 };
 
 bool FileExistsAt(const std::wstring& path);
@@ -81,7 +83,7 @@ class LockedFile {
   HANDLE handle_;
 };
 
-class ExtractionTest : public ::testing::Test {
+class ExtractionTest : public ::testing::Test, public payload::PackageReporter {
  protected:
   void SetUp() override;
   void TearDown() override;
@@ -95,7 +97,20 @@ class ExtractionTest : public ::testing::Test {
   std::wstring work_;    // WorkFolder
   std::wstring system_;  // SystemFolder
   std::wstring data_;    // SaverDataFolder
+  // What the package code reports.
+  void ShowStatus(const std::wstring& text) override;
+  void StepProgress() override { ++steps_; }
+  void ShowInstallError(rc::Result code, const std::wstring& detail) override {
+    boxes_.push_back({BoxKind::Error, detail, code});
+  }
+  bool CancelRequested() const override { return cancelRequested_; }
+
   std::vector<SeenBox> boxes_;
+  std::vector<std::wstring> statusTexts_;
+  int steps_ = 0;
+  bool cancelRequested_ = false;
+  // Runs after each status text with the number of texts so far.
+  std::function<void(std::size_t)> onStatus_;
   PackageBuilder package_;
 };
 

@@ -128,7 +128,16 @@ TEST_F(PayloadTableTest, CopyPackageToWorkCopiesTheRunningProgram) {
   EXPECT_EQ(InstallerFilePath.substr(0, ProgramFolder().size()), ProgramFolder());
   WriteAll(PackageCopyPath, BytesOf("an older copy"));
   SetFileAttributesW(PackageCopyPath.c_str(), FILE_ATTRIBUTE_READONLY);
-  ASSERT_EQ(CopyPackageToWork(), rc::kOk);
+  // A read-only installer (as downloads often are) keeps its attributes; only
+  // the copy made of it gets normal ones.
+  const DWORD own = GetFileAttributesW(InstallerFilePath.c_str());
+  SetFileAttributesW(InstallerFilePath.c_str(), FILE_ATTRIBUTE_READONLY);
+  const rc::Result copied = CopyPackageToWork();
+  const DWORD after = GetFileAttributesW(InstallerFilePath.c_str());
+  SetFileAttributesW(InstallerFilePath.c_str(), own);
+  ASSERT_EQ(copied, rc::kOk);
+  EXPECT_EQ(after, static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(GetFileAttributesW(PackageCopyPath.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
   EXPECT_EQ(ReadAll(PackageCopyPath), ReadAll(InstallerFilePath));
   EXPECT_TRUE(boxes_.empty());
 }
@@ -138,8 +147,8 @@ TEST_F(PayloadTableTest, FailedCopyShowsTheUserRightsBoxAndReturnsTheRealCode) {
   PackageCopyPath = root_ + L"missing\\temp.dat";
   EXPECT_EQ(CopyPackageToWork(), static_cast<rc::Result>(ERROR_PATH_NOT_FOUND));
   ASSERT_EQ(boxes_.size(), 1u);
-  EXPECT_NE(boxes_[0].text.find(PackageCopyPath), std::wstring::npos);
-  EXPECT_NE(boxes_[0].text.find(LoadMessage(msg::sInstallAgainAskAdmin)), std::wstring::npos);
+  EXPECT_EQ(boxes_[0].text, PackageCopyPath);
+  EXPECT_EQ(boxes_[0].code, rc::kCannotCopyInstaller) << "the box with the user-rights advice";
 }
 
 }  // namespace

@@ -233,6 +233,12 @@ TEST_F(SaverDataFileTest, EntryNumbersAndTheOpenFileAreChecked) {
   EXPECT_EQ(ExtractSaverEntry(data_, 2), rc::kEntryBeyondCount);
   EXPECT_EQ(ExtractSaverEntry(data_, 1), rc::kOk);
   EXPECT_EQ(ReadAll(data_ + L"a.bin"), BytesOf("abc"));
+  // A settings block read again while the file is open may announce more
+  // entries than its table holds: nothing beyond the table is looked at.
+  SaverSettingsBlock.SetEntryCount(100000);
+  EXPECT_EQ(ExtractSaverEntry(data_, 500), rc::kEntryBeyondCount);
+  EXPECT_EQ(ExtractSaverEntry(data_, 2), rc::kEntryBeyondCount);
+  EXPECT_EQ(InstallSaverContent(), rc::kOk) << "the in-use path walks the table it has";
 }
 
 TEST_F(SaverDataFileTest, SecondOpeningIsRefusedWithTheInUseBox) {
