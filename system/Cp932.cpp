@@ -8,10 +8,58 @@
 #endif
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
+
+#include "Cp932Mapping.h"  // generated at build time (system/gen-cp932-table)
 
 namespace text {
 namespace {
+
+// --- the table decoder (portable) ------------------------------------------
+
+constexpr wchar_t kDefaultCharacter = 0x30FB;  // Windows' default character for code page 932
+constexpr std::size_t kTrailCount = 189;       // second bytes 0x40..0xFC, one row per lead byte
+// Single bytes the mapping leaves out and Windows maps: 0x80 to itself, 0xA0 and
+// 0xFD..0xFF to the private-use characters U+F8F0..U+F8F3.
+constexpr std::uint8_t kWindowsC1Byte = 0x80;
+constexpr std::uint8_t kWindowsNbspByte = 0xA0;
+constexpr wchar_t kWindowsNbspCharacter = 0xF8F0;
+constexpr std::uint8_t kWindowsHighBytes = 0xFD;  // 0xFD..0xFF follow U+F8F0
+
+bool IsLeadByte(std::uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+bool IsTrailByte(std::uint8_t b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
+
+wchar_t SingleByte(std::uint8_t b) {
+  if (b == kWindowsC1Byte) return kWindowsC1Byte;
+  if (b == kWindowsNbspByte) return kWindowsNbspCharacter;
+  if (b >= kWindowsHighBytes) return static_cast<wchar_t>(kWindowsNbspCharacter + 1 + (b - kWindowsHighBytes));
+  const std::uint16_t c = cp932::kSingleByte[b];
+  return c == cp932::kNone ? kDefaultCharacter : static_cast<wchar_t>(c);
+}
+
+wchar_t DoubleByte(std::uint8_t lead, std::uint8_t trail) {
+  const std::size_t row = lead <= 0x9F ? lead - 0x81u : lead - 0xE0u + (0x9Fu - 0x81u + 1);
+  const std::uint16_t c = cp932::kDoubleByte[row * kTrailCount + (trail - 0x40u)];
+  return c == cp932::kNone ? kDefaultCharacter : static_cast<wchar_t>(c);
+}
+
+std::wstring DecodeWithTable(std::string_view bytes) {
+  std::wstring out;
+  out.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto b = static_cast<std::uint8_t>(bytes[i]);
+    if (!IsLeadByte(b)) {
+      out += SingleByte(b);
+    } else if (i + 1 < bytes.size() && IsTrailByte(static_cast<std::uint8_t>(bytes[i + 1]))) {
+      out += DoubleByte(b, static_cast<std::uint8_t>(bytes[i + 1]));
+      ++i;
+    } else {
+      out += kDefaultCharacter;  // the next byte is read on its own
+    }
+  }
+  return out;
+}
 
 #ifdef _WIN32
 
@@ -90,7 +138,12 @@ std::string Replacement() {
 
 #ifdef _WIN32
 
-std::wstring FromCp932(std::string_view bytes) { return Decode(kCodePage932, bytes, 0); }
+std::wstring FromCp932(std::string_view bytes, Cp932Decoder decoder) {
+  // Western Windows 2000 and XP without East Asian support have no code page 932.
+  static const bool systemHasCp932 = IsValidCodePage(kCodePage932) != FALSE;
+  if (decoder == Cp932Decoder::Table || !systemHasCp932) return DecodeWithTable(bytes);
+  return Decode(kCodePage932, bytes, 0);
+}
 
 bool ToCp932(const std::wstring& text, std::string& out) {
   if (text.empty()) {
@@ -134,7 +187,8 @@ std::string WideToUtf8(const std::wstring& text) {
 
 #else
 
-std::wstring FromCp932(std::string_view bytes) {
+std::wstring FromCp932(std::string_view bytes, Cp932Decoder decoder) {
+  if (decoder == Cp932Decoder::Table) return DecodeWithTable(bytes);
   Iconv cd("WCHAR_T", "CP932");
   std::string wide;
   if (!cd.Convert(bytes.data(), bytes.size(), wide, true, Replacement())) return {};
