@@ -8,10 +8,24 @@ namespace {
 HWND g_appWindow = nullptr;
 HWND g_mainWindow = nullptr;
 MessageFilter g_filter;
+std::function<void()> g_closeHandler;
 bool g_terminated = false;
 int g_exitCode = 0;
 
 LRESULT CALLBACK ApplicationProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CLOSE) {
+    // Left to DefWindowProc, this would destroy the window and with it both
+    // forms, bypassing the refusal while installing and the work folder's removal.
+    try {
+      if (g_closeHandler)
+        g_closeHandler();
+      else
+        TerminateApplication();
+    } catch (...) {
+      // Nothing may unwind through the system's dispatch.
+    }
+    return 0;
+  }
   return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
@@ -60,6 +74,8 @@ std::wstring ApplicationTitle() {
   ui::Window window(g_appWindow);
   return window.Text();
 }
+
+void SetCloseHandler(std::function<void()> handler) { g_closeHandler = std::move(handler); }
 
 void SetMessageFilter(MessageFilter filter) { g_filter = std::move(filter); }
 

@@ -16,6 +16,11 @@ HWND ApplicationWindow();
 void SetApplicationTitle(const std::wstring& title);
 std::wstring ApplicationTitle();
 
+// What a request to close the application does: the taskbar button's Close and a
+// WM_CLOSE sent from outside reach the hidden application window, which must
+// never destroy the forms it owns. Without a handler the application ends.
+void SetCloseHandler(std::function<void()> handler);
+
 // Sees every message taken from the queue before it is dispatched; setting
 // `handled` keeps it from being dispatched.
 using MessageFilter = std::function<void(MSG& message, bool& handled)>;

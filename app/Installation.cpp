@@ -51,7 +51,13 @@ void TInstallerForm::installBtnClick() {
     });
   }
   installing = false;
-  if (result == 0) Close();
+  if (result == 0) {
+    Close();
+  } else if (windowMode != kWindowModeSilent && !cancelRequested) {
+    // The failed screen: Cancel, disabled since the last check point, now ends the program.
+    cancelBtn.Enable(true);
+    FocusControl(cancelBtn);
+  }
 }
 
 rc::Result TInstallerForm::RunInstallation() {
@@ -62,17 +68,16 @@ rc::Result TInstallerForm::RunInstallation() {
   // anything of ours to remove.
   targetTouched_ = false;
 
-  // 1.-2.
   const HCURSOR rememberedCursor = ui::ScreenCursor();
   ui::SetScreenCursor(LoadCursorW(nullptr, IDC_WAIT));
   ShowInstallingState();
 
-  // 3.
+  // An open display-properties window previews, and so holds, the old program.
   if (!cancelRequested) Guarded([] {
       CloseDisplayProperties();
       return rc::kOk;
     });
-  // 4.
+  // Earlier copies go (after the overwrite question, unless silent); the data folder is made.
   if (!cancelRequested) {
     const bool ask = Payload.header.contentKind != payload::kContentSilent;
     result = Guarded([ask] {
@@ -85,39 +90,46 @@ rc::Result TInstallerForm::RunInstallation() {
       targetTouched_ = true;
     if (preparingInstallWnd != nullptr) preparingInstallWnd->Repaint();
   }
-  // 5.
+  // A player set-up the start-up could not run is run now.
   if (goingOn() && flashSetupNeeded && !flashSetupDone)
     result = Guarded([] { return installFlashPlayer(); });
-  // 6.-9.
-  if (goingOn()) result = Guarded([] { return ExtractSaverFiles(PackageCopyPath, documentShipped); });
+  // The package's files, then the data file's entries and the saver's settings.
+  if (goingOn())
+    result = Guarded([] { return ExtractSaverFiles(PackageCopyPath, documentShipped); });
   if (goingOn()) result = Guarded([] { return ReadSaverSettings(); });
   if (goingOn()) result = Guarded([] { return InstallSaverContent(); });
   if (goingOn()) result = Guarded([] { return WriteSaverSettings(); });
-  // 10. A failed registration neither stops the later steps nor causes the removal.
+  // The saver becomes the current one. A failed registration neither stops the
+  // later steps nor causes the removal.
   if (goingOn()) registration = Guarded([] { return SetCurrentScreenSaver(); });
-  // 11.-13.
+  // The licence and the document go into the data folder; the document is opened.
   if (goingOn())
     result = Guarded([] { return CopyDocumentsToDataFolder(licenseShown, documentShipped); });
   if (goingOn()) Guarded([] {
       OpenDocument();
       return rc::kOk;
     });
-  if (goingOn()) {
+  // The uninstall entry; its failure is not the installation's. This is the last
+  // point where a cancel is looked at: from here on Cancel could change nothing,
+  // and a late click must neither show a removal that does not happen nor skip
+  // the questions at the end.
+  const bool lastStepDue = goingOn();
+  if (windowMode != kWindowModeSilent) cancelBtn.Enable(false);
+  if (lastStepDue) {
     Guarded([] { return RegisterUninstallEntry(ScreenSaverName); });
     result = 0;
   }
 
-  // 14. The data file was only needed during the installation.
+  // The data file was only needed during the installation.
   if (!SaverDataFilePath.empty()) DeleteFileForced(SaverDataFilePath);
-  // 15.
+  // A failure removes what this run has written.
   if (result != 0 && result != rc::kUserDeclined && targetTouched_)
     Guarded([] {
       RemoveInstalledSaver();
       return rc::kOk;
     });
-  // 16.
   if (!cancelRequested && registration != 0) result = registration;
-  // 17.
+  // The final screen; after a cancel, the removal and the ready screen again.
   if (!cancelRequested) {
     setupFormForInstallationComplete(result);
   } else {
@@ -129,7 +141,6 @@ rc::Result TInstallerForm::RunInstallation() {
       });
     ResetAfterCancel();
   }
-  // 18.
   ui::SetScreenCursor(rememberedCursor);
   return result;
 }
@@ -153,7 +164,7 @@ void TInstallerForm::setupFormForInstallationComplete(rc::Result result) {
     case rc::kOk:
       ShowStatus(LoadMessage(msg::sSaverInstallComplete));
       doneBtn.Show(true);
-      doneBtn.Focus();
+      FocusControl(doneBtn);
       installBtn.Show(false);
       cancelBtn.Show(false);
       app::ProcessMessages();
@@ -180,6 +191,7 @@ void TInstallerForm::ResetAfterCancel() {
   cancelBtn.Enable(true);
   app::ProcessMessages();
   installBtn.Enable(true);
+  FocusControl(installBtn);
 }
 
 void TInstallerForm::AskOpenDisplayProperties() {

@@ -40,6 +40,7 @@ TInstallerForm::TInstallerForm() { InstallerForm = this; }
 TInstallerForm::~TInstallerForm() {
   SetStatusView(nullptr);
   payload::SetPackageReporter(nullptr);
+  app::SetCloseHandler(nullptr);
   pauseTimer.SetEnabled(false);
   if (InstallerForm == this) InstallerForm = nullptr;
 }
@@ -55,6 +56,7 @@ bool TInstallerForm::Create(HWND owner) {
   CreateControls();
   SetStatusView(this);
   payload::SetPackageReporter(this);
+  app::SetCloseHandler([this] { RequestClose(); });
   app::SetMessageFilter(&TInstallerForm::ApplicationEvents1Message);
   FlashSetupHost host;
   host.appWindow = app::ApplicationWindow();
@@ -123,7 +125,11 @@ void TInstallerForm::FormCreate() {
 
 void TInstallerForm::ShowAfterCreate() {
   if (closed_ || hwnd_ == nullptr) return;
+  // The window opens with the Install button focused, the focus drawn, ready for Enter.
+  lastFocus_ = installBtn.handle();
+  SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
   ShowWindow(hwnd_, SW_SHOWNORMAL);
+  FocusControl(installBtn);
   UpdateWindow(hwnd_);
 }
 
@@ -153,6 +159,13 @@ void TInstallerForm::SetMinimumSize(int width, int height) {
 void TInstallerForm::ArrangeWindow() {
   SetWidth(layout::kArrangedWidth);  // runs FormResize
   FitWindowHeight();
+  CentreOnScreen();
+}
+
+void TInstallerForm::CentreOnScreen() {
+  const ui::Bounds bounds = GetBounds();
+  SetBounds((GetSystemMetrics(SM_CXSCREEN) - bounds.width) / 2,
+            (GetSystemMetrics(SM_CYSCREEN) - bounds.height) / 2, bounds.width, bounds.height);
 }
 
 void TInstallerForm::FitWindowHeight() {
@@ -213,6 +226,81 @@ void TInstallerForm::ApplicationEvents1Message(MSG& message, bool& handled) {
   // SwallowRightClick. The button's release is swallowed too: text boxes open
   // their context menu on it, and no window of the installer reacts to a right click.
   if (message.message == WM_RBUTTONDOWN || message.message == WM_RBUTTONUP) handled = true;
+  if (!handled && InstallerForm != nullptr && InstallerForm->HandleKey(message)) handled = true;
+}
+
+// --- keyboard -------------------------------------------------------------------------
+
+std::vector<const ui::Window*> TInstallerForm::FocusOrder() const {
+  std::vector<const ui::Window*> order;
+  for (const ui::Window* control : std::initializer_list<const ui::Window*>{
+           &licenseScrollBox, &installBtn, &cancelBtn, &doneBtn})
+    if (control->IsVisible() && control->IsEnabled()) order.push_back(control);
+  return order;
+}
+
+void TInstallerForm::FocusControl(const ui::Window& control) {
+  if (!control) return;
+  SetFocus(control.handle());
+  lastFocus_ = control.handle();
+  // The focused button looks like the one Enter presses; the others look plain.
+  for (const ui::Button* button : {&installBtn, &cancelBtn, &doneBtn}) {
+    const bool focused = button->handle() == control.handle();
+    SendMessageW(button->handle(), BM_SETSTYLE, focused ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON, TRUE);
+  }
+}
+
+void TInstallerForm::MoveFocus(bool backwards) {
+  const std::vector<const ui::Window*> order = FocusOrder();
+  if (order.empty()) return;
+  const HWND focus = GetFocus();
+  std::size_t at = order.size();
+  for (std::size_t i = 0; i < order.size(); ++i)
+    if (order[i]->handle() == focus) at = i;
+  std::size_t next = 0;
+  if (at == order.size())
+    next = backwards ? order.size() - 1 : 0;
+  else
+    next = (at + (backwards ? order.size() - 1 : 1)) % order.size();
+  SendMessageW(hwnd_, WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+  FocusControl(*order[next]);
+}
+
+const ui::Button* TInstallerForm::ButtonOf(int id) const {
+  switch (id) {
+    case kInstallButtonId: return &installBtn;
+    case kDoneButtonId: return &doneBtn;
+    case kCancelButtonId: return &cancelBtn;
+    default: return nullptr;
+  }
+}
+
+bool TInstallerForm::HandleKey(const MSG& message) {
+  // Without a focused control the keys reach the active window as system keys.
+  if (message.message != WM_KEYDOWN && message.message != WM_SYSKEYDOWN) return false;
+  if (closed_ || hwnd_ == nullptr || message.hwnd == nullptr) return false;
+  if (message.hwnd != hwnd_ && !IsChild(hwnd_, message.hwnd)) return false;
+  if (GetKeyState(VK_MENU) < 0) return false;  // Alt+F4 and the like keep their meaning
+  switch (message.wParam) {
+    case VK_TAB:
+      MoveFocus(GetKeyState(VK_SHIFT) < 0);
+      return true;
+    case VK_ESCAPE:
+      RequestClose();
+      return true;
+    case VK_RETURN:
+      for (int id : {kInstallButtonId, kCancelButtonId, kDoneButtonId}) {
+        const ui::Button* button = ButtonOf(id);
+        if (button->handle() == GetFocus() && button->IsVisible() && button->IsEnabled()) {
+          SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(button->handle()));
+          return true;
+        }
+      }
+      return false;
+    default:
+      return false;
+  }
 }
 
 // --- picture --------------------------------------------------------------------------
@@ -236,12 +324,22 @@ void TInstallerForm::Close() {
   app::TerminateApplication();
 }
 
+void TInstallerForm::RequestClose() {
+  if (startupRunning_) return;
+  Close();
+}
+
 // --- messages -------------------------------------------------------------------------
 
 LRESULT TInstallerForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED) {
+        // A click that reaches a button disabled or hidden meanwhile (queued, or
+        // sent from outside) is not the user's: Cancel in particular is disabled
+        // once it can no longer cancel anything.
+        const ui::Button* button = ButtonOf(LOWORD(wParam));
+        if (button != nullptr && (!button->IsEnabled() || !button->IsVisible())) return 0;
         switch (LOWORD(wParam)) {
           case kInstallButtonId: installBtnClick(); return 0;
           case kDoneButtonId: doneBtnClick(); return 0;
@@ -270,8 +368,23 @@ LRESULT TInstallerForm::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SHOWWINDOW:
       if (wParam != FALSE) FormShow();
       break;
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        const HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(hwnd_, focus)) lastFocus_ = focus;
+      }
+      break;
+    case WM_SETFOCUS:
+      // Activating the window gives the focus back to the control that had it.
+      if (lastFocus_ != nullptr && IsWindowVisible(lastFocus_) && IsWindowEnabled(lastFocus_)) {
+        SetFocus(lastFocus_);
+      } else {
+        const std::vector<const ui::Window*> order = FocusOrder();
+        if (!order.empty()) FocusControl(*order.front());
+      }
+      return 0;
     case WM_CLOSE:
-      Close();
+      RequestClose();
       return 0;
     case WM_CTLCOLORSTATIC:
       // The read-only licence box keeps the white of a text box.

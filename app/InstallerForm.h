@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/StatusDisplay.h"
 #include "app/Window.h"
@@ -27,6 +28,11 @@ class TInstallerForm : public ui::CustomWindow, public StatusView, public payloa
   void ShowAfterCreate();
   // Closes the window: FormCloseQuery, then FormClose and the end of the application.
   void Close();
+  // The close box's path, taken by every way a user or another program asks
+  // the program to close (close box, Alt+F4, Esc, the taskbar button, a WM_CLOSE
+  // to any of its windows): ignored while the start-up runs (it ends the program
+  // itself where it must), otherwise Close().
+  void RequestClose();
   bool Closed() const { return closed_; }
   bool StartupRunning() const { return startupRunning_; }
 
@@ -69,8 +75,17 @@ class TInstallerForm : public ui::CustomWindow, public StatusView, public payloa
   void ShowInstallError(rc::Result code, const std::wstring& detail) override;
   bool CancelRequested() const override;
 
-  // The application-wide message filter: no window of the installer reacts to a right click.
+  // The application-wide message filter: no window of the installer reacts to a
+  // right click, and the window's keys (HandleKey) work wherever its focus is.
   static void ApplicationEvents1Message(MSG& message, bool& handled);
+
+  // --- keyboard ---------------------------------------------------------------------------
+  // Tab and Shift+Tab move the focus between the licence text and the visible,
+  // enabled buttons; Enter presses the focused button; Esc acts as the close box.
+  // True when `message` was one of these keys for this window.
+  bool HandleKey(const MSG& message);
+  // Gives `control` the keyboard focus, with the look of the button Enter presses.
+  void FocusControl(const ui::Window& control);
 
   // Shows a picture file in bmpPanel (".BMP" Windows bitmap, ".jpg" JPEG).
   // False, and an empty picture, when the file cannot be loaded.
@@ -94,6 +109,13 @@ class TInstallerForm : public ui::CustomWindow, public StatusView, public payloa
 
  private:
   void CreateControls();
+  // The controls Tab visits, in order, as far as they are visible and enabled.
+  std::vector<const ui::Window*> FocusOrder() const;
+  void MoveFocus(bool backwards);
+  // The button of a command id; nullptr for any other id.
+  const ui::Button* ButtonOf(int id) const;
+  // At the end of the start-up: centred on the screen at the size it now has.
+  void CentreOnScreen();
   void SetSizeable(bool sizeable);
   void SetMinimumSize(int width, int height);
   rc::Result LoadLicenseText(const std::wstring& path);
@@ -108,6 +130,8 @@ class TInstallerForm : public ui::CustomWindow, public StatusView, public payloa
   int licenseHeight_ = 0;
   // Something of this installation has been written to the target (the target was prepared).
   bool targetTouched_ = false;
+  // The control that had the focus when the window was last active; it gets it back.
+  HWND lastFocus_ = nullptr;
 };
 
 // The one installer window of the process (nullptr when there is none).

@@ -47,12 +47,12 @@ void TpreparingInstallWnd::WaitHalfSecond() { Sleep(kHalfSecond); }
 
 LRESULT TpreparingInstallWnd::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_CLOSE) {
-    // Closing the main window ends the application, through the installer window's
-    // close so that the work folder goes too; never in the middle of the start-up.
+    // Closing the main window ends the application the way the close box does,
+    // so that the work folder goes too.
     if (InstallerForm == nullptr)
       app::TerminateApplication();
-    else if (!InstallerForm->StartupRunning())
-      InstallerForm->Close();
+    else
+      InstallerForm->RequestClose();
     return 0;
   }
   return Default(message, wParam, lParam);

@@ -75,12 +75,12 @@ rc::Result TInstallerForm::LoadLicenseText(const std::wstring& path) {
 
 void TInstallerForm::PrepareInstaller() {
   startupRunning_ = true;
-  // 1. Hourglass while preparing.
+  // Hourglass while preparing.
   const HCURSOR rememberedCursor = ui::ScreenCursor();
   ui::SetScreenCursor(LoadCursorW(nullptr, IDC_WAIT));
   app::ProcessMessages();
 
-  // 2. State of a new run.
+  // State of a new run.
   licenseShown = false;
   documentShipped = false;
   restartNeeded = false;
@@ -98,9 +98,9 @@ void TInstallerForm::PrepareInstaller() {
   bool silentPackage = false;
   bool installedWithoutWindow = false;
   try {
-    // 3.
+    // The four folders; the work folder is made under TEMP.
     result = InitInstallFolders(RunningProgramPath());
-    // 4.-6.
+    // The installer is copied into the work folder; the package is read from the copy.
     if (result == 0) {
       SetPackagePaths();
       result = CopyPackageToWork();
@@ -111,23 +111,23 @@ void TInstallerForm::PrepareInstaller() {
                       Payload.header.contentKind == payload::kContentSilent;
     }
     const std::uint8_t contentKind = Payload.header.contentKind;
-    // 7.
+    // A short pause, so that the preparing window is seen (not for a silent package).
     if (result == 0 && contentKind != payload::kContentSilent && preparingInstallWnd != nullptr)
       preparingInstallWnd->WaitHalfSecond();
-    // 8.
+    // The saver's name, its data folder and data file; its program is checked.
     if (result == 0) {
       result = SetSaverPaths();
       windowMode = contentKind;
     }
-    // 9.
+    // The document, when the package ships one.
     if (result == 0) {
       documentShipped = Payload.header.hasDocument != 0;
       if (documentShipped) result = ExtractDocument();
     }
-    // 10.-11.
+    // The player's setup is extracted; the player is checked and set up at once when it can be.
     if (result == 0) result = ExtractFlashSetup();
     if (result == 0) checkFlashPlayer();
-    // 12.
+    // The window's caption (and the taskbar's text) name the saver; a silent package has none.
     if (result == 0) {
       silent = contentKind == payload::kContentSilent;
       if (!silent) {
@@ -135,7 +135,7 @@ void TInstallerForm::PrepareInstaller() {
         app::SetApplicationTitle(Text());
       }
     }
-    // 13. The licence area and the buttons.
+    // The licence area and the buttons.
     if (result == 0 && !silent) {
       licenseShown = Payload.header.showLicense != 0;
       if (licenseShown) {
@@ -162,9 +162,9 @@ void TInstallerForm::PrepareInstaller() {
       cancelBtn.SetText(LoadMessage(msg::sCancelCaption));
       doneBtn.SetText(LoadMessage(msg::sCloseCaption));
     }
-    // 14.
+    // The movie or picture the window shows.
     if (result == 0 && !silent) result = ExtractDisplayContent();
-    // 15. The presentation.
+    // The presentation; a movie that cannot be shown installs at once without the window.
     if (result == 0 && !silent) {
       const std::wstring contentPath = WorkFileOfSlot(payload::kSlotPresentation);
       switch (windowMode) {
@@ -192,14 +192,14 @@ void TInstallerForm::PrepareInstaller() {
           break;  // the empty white movie panel
       }
     }
-    // 16.
+    // The window gets its final size, centred, with the preparing window moved off the screen.
     if (result == 0 && !silent && !installedWithoutWindow) {
       if (preparingInstallWnd != nullptr) preparingInstallWnd->ParkOffScreen();
       progressBar.SetMaximum(kStartupProgressMax);
       if (IsIconic(hwnd_) || IsZoomed(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);  // normal state
       ArrangeWindow();
     }
-    // 17.
+    // A silent package installs now; its result becomes the exit code.
     if (result == 0 && silent) RunSilent();
   } catch (const std::exception& failure) {
     // A step that raised instead of returning: the start-up fails like any other failure.
@@ -208,13 +208,13 @@ void TInstallerForm::PrepareInstaller() {
     result = rc::kInstallerBroken;
   }
 
-  // 18.
+  // The cursor of before.
   ui::SetScreenCursor(rememberedCursor);
   startupRunning_ = false;
-  // 19.
+  // A failure (other than a declined overwrite) gets the damaged-installer message.
   if (result != 0 && result != rc::kUserDeclined)
     ShowErrorBox(ComposeDamagedInstallerText(result, LoadMessage));
-  // 20.
+  // How the start-up ends: failed, installed without the window, silently installed, or ready.
   if (result != 0) {
     if (silentPackage && result != rc::kUserDeclined) app::SetExitCode(result);
     if (restartNeeded) closeFlashSetupPrompt(kPromptAttemptsAtExit);

@@ -179,7 +179,13 @@ LRESULT CALLBACK CustomWindow::Procedure(HWND hwnd, UINT message, WPARAM wParam,
     self->hwnd_ = nullptr;
     return result;
   }
-  return self->OnMessage(message, wParam, lParam);
+  try {
+    return self->OnMessage(message, wParam, lParam);
+  } catch (...) {
+    // An exception cannot unwind through the system's dispatch: the message
+    // gets the default handling instead.
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+  }
 }
 
 // --- Font ----------------------------------------------------------------------

@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "system/SafeLoading.h"
+
 namespace ui {
 
 namespace {
@@ -106,8 +108,14 @@ bool Button::Create(HWND parent, const Bounds& bounds, const std::wstring& text,
 // --- ProgressBar ---------------------------------------------------------------------------
 
 bool ProgressBar::Create(HWND parent, const Bounds& bounds) {
-  INITCOMMONCONTROLSEX init{sizeof(init), ICC_PROGRESS_CLASS};
-  InitCommonControlsEx(&init);
+  // comctl32 is no KnownDLL: taken from the system folder by its full path, and
+  // kept for the process's life, since its classes live in it.
+  static const SystemLibrary commonControls(L"comctl32.dll");
+  using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  if (auto init = commonControls.Function<InitFn>("InitCommonControlsEx")) {
+    const INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_PROGRESS_CLASS};
+    init(&classes);
+  }
   hwnd_ = CreateControl(PROGRESS_CLASSW, 0, kChildStyle, parent, bounds, L"", 0);
   return hwnd_ != nullptr;
 }

@@ -56,10 +56,20 @@ UINT IconStyle(BoxKind kind) {
   return 0;
 }
 
-// The box belongs to the application: owned by its active window, if any.
+BoxOwnerSource g_ownerSource = nullptr;
+
+// The box belongs to the application: owned by the window the program names.
 HWND BoxOwner() {
-  HWND active = GetActiveWindow();
-  return active != nullptr ? active : nullptr;
+  if (g_ownerSource != nullptr) {
+    HWND owner = g_ownerSource();
+    if (owner != nullptr && IsWindow(owner)) return owner;
+  }
+  return GetActiveWindow();
+}
+
+// A box owned by a topmost window is topmost too, so that it never hides behind it.
+UINT OwnerStyle(HWND owner) {
+  return owner != nullptr && (GetWindowLongW(owner, GWL_EXSTYLE) & WS_EX_TOPMOST) ? MB_TOPMOST : 0;
 }
 
 }  // namespace
@@ -75,25 +85,28 @@ std::wstring BoxTitle(BoxKind kind) {
 
 void SetBoxResponder(BoxResponder responder) { g_responder = std::move(responder); }
 
+void SetBoxOwnerSource(BoxOwnerSource source) { g_ownerSource = source; }
+
 BoxAnswer ShowMessageBox(BoxKind kind, const std::wstring& text, BoxButtons buttons) {
   if (g_responder) return g_responder(kind, text, buttons);
 
   const std::wstring title = BoxTitle(kind);
-  const UINT style = IconStyle(kind) | MB_APPLMODAL | MB_SETFOREGROUND;
+  HWND owner = BoxOwner();
+  const UINT style = IconStyle(kind) | MB_APPLMODAL | MB_SETFOREGROUND | OwnerStyle(owner);
   switch (buttons) {
     case BoxButtons::Abort: {
       ScopedCaptionHook hook(kAbortCaptions);
-      MessageBoxW(BoxOwner(), text.c_str(), title.c_str(), style | MB_OK);
+      MessageBoxW(owner, text.c_str(), title.c_str(), style | MB_OK);
       return BoxAnswer::Abort;
     }
     case BoxButtons::OkCancel: {
       ScopedCaptionHook hook(kOkCancelCaptions);
-      const int answer = MessageBoxW(BoxOwner(), text.c_str(), title.c_str(), style | MB_OKCANCEL);
+      const int answer = MessageBoxW(owner, text.c_str(), title.c_str(), style | MB_OKCANCEL);
       return answer == IDOK ? BoxAnswer::Ok : BoxAnswer::Cancel;
     }
     case BoxButtons::YesNo: {
       ScopedCaptionHook hook(kYesNoCaptions);
-      const int answer = MessageBoxW(BoxOwner(), text.c_str(), title.c_str(), style | MB_YESNO);
+      const int answer = MessageBoxW(owner, text.c_str(), title.c_str(), style | MB_YESNO);
       return answer == IDYES ? BoxAnswer::Yes : BoxAnswer::No;
     }
   }

@@ -6,6 +6,8 @@
 // (SetBoxResponder) instead of a person clicking.
 #pragma once
 
+#include <windows.h>
+
 #include <functional>
 #include <string>
 
@@ -21,6 +23,11 @@ BoxAnswer ShowMessageBox(BoxKind kind, const std::wstring& text, BoxButtons butt
 inline void ShowErrorBox(const std::wstring& text) {
   ShowMessageBox(BoxKind::Error, text, BoxButtons::Abort);
 }
+
+// Where every box's owner comes from: the program names the window the user
+// sees. Without a source a box is owned by the active window, if any.
+using BoxOwnerSource = HWND (*)();
+void SetBoxOwnerSource(BoxOwnerSource source);
 
 // The title a box of this kind carries: "エラー", "Information" or "確認".
 std::wstring BoxTitle(BoxKind kind);

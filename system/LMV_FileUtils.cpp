@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "messages/MessageBox.h"
+#include "system/SafeLoading.h"
 
 std::wstring WindowsFolder;
 std::wstring SystemFolder;
@@ -204,14 +205,24 @@ rc::Result DeleteFolderTree(const std::wstring& folder) {
 }
 
 void GetFileVersionNumbers(const std::wstring& path, int& first, int& third) {
+  // version.dll is no KnownDLL on current Windows: taken from the system folder
+  // by its full path, never from beside the installer.
+  const SystemLibrary versionLibrary(L"version.dll");
+  using SizeFn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
+  using InfoFn = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
+  using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
+  const auto getSize = versionLibrary.Function<SizeFn>("GetFileVersionInfoSizeW");
+  const auto getInfo = versionLibrary.Function<InfoFn>("GetFileVersionInfoW");
+  const auto query = versionLibrary.Function<QueryFn>("VerQueryValueW");
+  if (getSize == nullptr || getInfo == nullptr || query == nullptr) return;
   DWORD ignored = 0;
-  DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  DWORD size = getSize(path.c_str(), &ignored);
   if (size == 0) return;
   std::vector<unsigned char> info(size);
-  if (!GetFileVersionInfoW(path.c_str(), 0, size, info.data())) return;
+  if (!getInfo(path.c_str(), 0, size, info.data())) return;
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT fixedSize = 0;
-  if (!VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) ||
+  if (!query(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) ||
       fixed == nullptr || fixedSize < sizeof(VS_FIXEDFILEINFO)) {
     return;
   }

@@ -43,6 +43,7 @@ constexpr Result kBadChunk = -547;             // data-file chunk offset or size
 constexpr Result kNotPeImage = -548;           // installer image is not an x86 or x64 PE executable
 constexpr Result kNoPayloadOffsetField = -549; // installer image has no usable ".lvpoff" section
 constexpr Result kBadSaverProgramRecord = -550; // slot 6 is not saverName + ".scr" (any ASCII case) with destination 2
+constexpr Result kWindowNotCreated = -551;     // the preparing or the installer window could not be created
 
 // --- user decisions ------------------------------------------------------
 constexpr Result kUserDeclined = -454;          // the user declined to overwrite an earlier copy

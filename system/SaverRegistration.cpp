@@ -8,13 +8,17 @@
 #include "system/LMV_FileUtils.h"
 #include "system/LMV_RegistryUtils.h"
 #include "system/LMV_StringUtils.h"
+#include "system/SafeLoading.h"
 
 namespace {
 
 const wchar_t kProfileFile[] = L"system.ini";  // bare name: the copy in the Windows folder
 const wchar_t kProfileSection[] = L"boot";
 const wchar_t kProfileKey[] = L"SCRNSAVE.EXE";
-const char kDisplayPropertiesCommand[] = "rundll32.exe shell32.dll,Control_RunDLL desk.cpl,,1";
+// The display control panel: rundll32.exe of the system folder (never one beside
+// the installer) with these arguments.
+const wchar_t kDisplayPropertiesProgram[] = L"rundll32.exe";
+const wchar_t kDisplayPropertiesArguments[] = L"shell32.dll,Control_RunDLL desk.cpl,,1";
 const wchar_t kEnglishDisplayPropertiesTitle[] = L"Display Properties";
 constexpr int kCancelItem = 2;               // IDCANCEL of the dialog
 constexpr int kOpenSearchAttempts = 1000;    // window searches right after starting the panel
@@ -56,7 +60,7 @@ rc::Result SetCurrentScreenSaver(const std::wstring& programPath) {
 void OpenDisplayProperties(bool offer) {
   if (!offer) return;
   HCURSOR remembered = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-  WinExec(kDisplayPropertiesCommand, SW_SHOWNORMAL);
+  StartSystemProgram(kDisplayPropertiesProgram, kDisplayPropertiesArguments, SW_SHOWNORMAL);
   const std::wstring title = LoadMessage(msg::sDisplayPropertiesTitle);
   for (int attempt = 0; attempt < kOpenSearchAttempts; ++attempt) {
     if (FindWindowW(nullptr, title.c_str()) != nullptr) break;

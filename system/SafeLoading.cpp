@@ -1,0 +1,71 @@
+#include "system/SafeLoading.h"
+
+#include <vector>
+
+namespace {
+
+// Not in the XP headers' view: looked up by name at run time.
+constexpr DWORD kSearchSystem32Only = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+using SetDllDirectoryFn = BOOL(WINAPI*)(LPCWSTR);
+
+template <typename Fn>
+Fn Kernel32Function(const char* name) {
+  HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");  // always loaded, a KnownDLL
+  if (kernel32 == nullptr) return nullptr;
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(kernel32, name)));
+}
+
+}  // namespace
+
+void RestrictLibrarySearch() {
+  if (auto setDefault = Kernel32Function<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories");
+      setDefault != nullptr && setDefault(kSearchSystem32Only))
+    return;
+  if (auto setDirectory = Kernel32Function<SetDllDirectoryFn>("SetDllDirectoryW"))
+    setDirectory(L"");
+}
+
+std::wstring SystemDirectory() {
+  std::vector<wchar_t> buffer(MAX_PATH + 1);
+  UINT length = GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
+  if (length >= buffer.size()) {
+    buffer.resize(length + 1);
+    length = GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
+  }
+  if (length == 0 || length >= buffer.size()) return {};
+  std::wstring folder(buffer.data(), length);
+  if (folder.back() != L'\\') folder += L'\\';
+  return folder;
+}
+
+SystemLibrary::SystemLibrary(const wchar_t* fileName) {
+  const std::wstring folder = SystemDirectory();
+  if (!folder.empty()) module_ = LoadLibraryW((folder + fileName).c_str());
+}
+
+SystemLibrary::~SystemLibrary() {
+  if (module_ != nullptr) FreeLibrary(module_);
+}
+
+rc::Result StartSystemProgram(const wchar_t* fileName, const std::wstring& arguments, WORD show) {
+  const std::wstring folder = SystemDirectory();
+  if (folder.empty()) return static_cast<rc::Result>(ERROR_PATH_NOT_FOUND);
+  const std::wstring program = folder + fileName;
+  // The application name is the full path, so no search takes place; the
+  // command line repeats it, quoted, as the program's first argument.
+  std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = show;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.c_str(), &startup, &process)) {
+    const DWORD error = GetLastError();
+    return error != 0 ? static_cast<rc::Result>(error) : static_cast<rc::Result>(ERROR_GEN_FAILURE);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return rc::kOk;
+}
