@@ -60,6 +60,62 @@ std::wstring ShortPath(const fs::path& path) {
   return buffer;
 }
 
+// A window of this test program in the foreground, so that the installer is not
+// the active program when it shows its next box.
+class OtherProgramActive {
+ public:
+  OtherProgramActive()
+      : window_(CreateWindowExW(0, L"STATIC", L"another program", WS_POPUP | WS_VISIBLE, 0, 0, 200,
+                                100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr)) {
+    probe::Activate(window_);
+  }
+  ~OtherProgramActive() { DestroyWindow(window_); }
+  OtherProgramActive(const OtherProgramActive&) = delete;
+  OtherProgramActive& operator=(const OtherProgramActive&) = delete;
+
+ private:
+  HWND window_;
+};
+
+// The display control panel of the bench is our stand-in applet.
+void InstallDisplayPanel() {
+  fs::copy_file(PathFromEnvironment("LV_E2E_DESKCPL"), SystemFolder() / "desk.cpl",
+                fs::copy_options::overwrite_existing);
+}
+
+// Waits for the display properties window (any process) and closes it.
+bool DisplayPropertiesOpened() {
+  HWND properties = nullptr;
+  for (int i = 0; i < 100 && properties == nullptr; ++i) {
+    properties = FindWindowW(nullptr, L"画面のプロパティ");
+    if (properties == nullptr) probe::Pause(100);
+  }
+  if (properties == nullptr) return false;
+  Screenshot("display-properties");
+  PostMessageW(properties, WM_COMMAND, IDCANCEL, 0);
+  return true;
+}
+
+struct TitleSearch {
+  std::wstring part;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchTitle(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<TitleSearch*>(param);
+  if (!IsWindowVisible(window) || probe::TextOf(window).find(search->part) == std::wstring::npos)
+    return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+// A visible top-level window of any program whose title contains `part`.
+HWND WindowNaming(const std::wstring& part) {
+  TitleSearch search{part};
+  EnumWindows(MatchTitle, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 std::string ReadText(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -78,11 +134,16 @@ class Installation : public ::testing::Test {
     ASSERT_NE(window_.installBtn, nullptr);
   }
 
-  // Answers the next box of `title`, checking its text; returns false when none came.
+  // Answers the next box of `title`, checking its text and that it belongs to
+  // the installer window (owned, and so never behind it); false when none came.
   bool Answer(const std::wstring& title, const std::wstring& text, const std::wstring& button) {
     HWND box = probe::WaitForBox(process_.id(), title);
     if (box == nullptr) return false;
     EXPECT_EQ(probe::BoxText(box), text);
+    if (window_.form != nullptr) {
+      EXPECT_EQ(probe::OwnerOf(box), window_.form);
+      EXPECT_NE(probe::ExStyleOf(box) & WS_EX_TOPMOST, 0) << "below the topmost installer window";
+    }
     Screenshot("box");
     EXPECT_TRUE(probe::AnswerBox(box, button));
     probe::WaitWindowGone(box);
@@ -123,7 +184,18 @@ TEST_F(Installation, FreshInstallCompletesAsksForDisplayPropertiesAndEnds) {
   lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
   plan.offerDisplayProperties = true;
   Start(plan);
-  probe::Click(window_.installBtn);
+  // Enter presses the focused Install button.
+  probe::Activate(window_.form);
+  probe::PressKey(VK_RETURN);
+
+  // Once the bar is full the installation is past its last check point: Cancel
+  // is disabled, and a click on it shows no removal and skips no question.
+  const DWORD start = GetTickCount();
+  while (SendMessageW(window_.progress, PBM_GETPOS, 0, 0) < 10 && GetTickCount() - start < 60000)
+    probe::Pause(5);
+  EXPECT_FALSE(probe::IsEnabled(window_.cancelBtn)) << "Cancel can no longer cancel anything";
+  probe::Click(window_.cancelBtn);
+  EXPECT_FALSE(probe::WaitForText(window_.status, kDeleting, 500));
 
   // The question comes while the complete screen is up.
   HWND box = probe::WaitForBox(process_.id(), L"確認", 60000);
@@ -149,24 +221,59 @@ TEST_F(Installation, FreshInstallCompletesAsksForDisplayPropertiesAndEnds) {
   }
 }
 
-TEST_F(Installation, YesOpensTheDisplayProperties) {
-  // The display control panel of the bench is our stand-in applet.
-  fs::copy_file(PathFromEnvironment("LV_E2E_DESKCPL"), SystemFolder() / "desk.cpl",
-                fs::copy_options::overwrite_existing);
+// A licence and a document: the document is extracted at start-up, both go into
+// the data folder, and at the end the shell opens the document.
+TEST_F(Installation, LicenceAndDocumentAreInstalledAndTheDocumentIsOpened) {
+  lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
+  plan.showLicense = true;
+  plan.hasDocument = true;
+  plan.slots[payload::kSlotLicense].file = workspace_.Write("license.txt", std::string("terms\r\n"));
+  plan.slots[payload::kSlotLicense].name = "license.txt";
+  plan.slots[payload::kSlotDocument].file = workspace_.Write("manual.txt", std::string("how to\r\n"));
+  plan.slots[payload::kSlotDocument].name = "manual.txt";
+  Start(plan);
+  const auto work = WorkFolders();
+  ASSERT_EQ(work.size(), 1u);
+  EXPECT_EQ(ReadText(work.front() / "manual.txt"), "how to\r\n") << "not extracted at start-up";
+  probe::Click(window_.installBtn);
+  EXPECT_EQ(WaitEnd(), 0u);
+  ExpectInstalled();
+  EXPECT_EQ(ReadText(DataFolderIn(SystemFolder()) / "license.txt"), "terms\r\n");
+  EXPECT_EQ(ReadText(DataFolderIn(SystemFolder()) / "manual.txt"), "how to\r\n");
+  // Opened with the system's program for text files, whose window names it.
+  HWND viewer = nullptr;
+  for (int i = 0; i < 100 && viewer == nullptr; ++i) {
+    viewer = WindowNaming(L"manual.txt");
+    if (viewer == nullptr) probe::Pause(100);
+  }
+  ASSERT_NE(viewer, nullptr) << "the document was not opened";
+  Screenshot("document");
+  PostMessageW(viewer, WM_CLOSE, 0, 0);
+}
+
+// The installer started from a downloads folder where a library and a program
+// named like system ones were left: neither is used. Wine prefers its own
+// version.dll to one beside a program; the override makes it take the file
+// found first, as Windows does for a library that is not a KnownDLL.
+TEST_F(Installation, YesOpensTheDisplayPropertiesAndNothingPlantedIsUsed) {
+  InstallDisplayPanel();
   lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
   plan.offerDisplayProperties = true;
-  Start(plan);
+  installer_ = BuildInstaller(workspace_, plan, "setup.exe");
+  const fs::path downloads = installer_.parent_path();
+  fs::copy_file(PathFromEnvironment("LV_E2E_PLANTED_DLL"), downloads / "version.dll",
+                fs::copy_options::overwrite_existing);
+  fs::copy_file(PathFromEnvironment("LV_E2E_PLANTED_EXE"), downloads / "rundll32.exe",
+                fs::copy_options::overwrite_existing);
+  ASSERT_TRUE(process_.Start(installer_.wstring(), {L"WINEDLLOVERRIDES=version=n,b"}));
+  window_ = WaitForInstaller(process_);
+  ASSERT_NE(window_.form, nullptr) << "the installer window did not appear";
   probe::Click(window_.installBtn);
   ASSERT_TRUE(Answer(L"確認", kDisplayQuestion, L"はい"));
   EXPECT_EQ(WaitEnd(), 0u);
-  HWND properties = nullptr;
-  for (int i = 0; i < 100 && properties == nullptr; ++i) {
-    properties = FindWindowW(nullptr, L"画面のプロパティ");
-    if (properties == nullptr) probe::Pause(100);
-  }
-  ASSERT_NE(properties, nullptr) << "the display properties did not open";
-  Screenshot("display-properties");
-  PostMessageW(properties, WM_COMMAND, IDCANCEL, 0);
+  EXPECT_TRUE(DisplayPropertiesOpened()) << "the display properties did not open";
+  EXPECT_FALSE(fs::exists(downloads / "version.dll.used")) << "the planted library was loaded";
+  EXPECT_FALSE(fs::exists(downloads / "rundll32.exe.used")) << "the planted program ran";
 }
 
 // A movie the player cannot show: the installation runs at once with the
@@ -221,8 +328,13 @@ TEST_F(Installation, OlderCopyCancelKeepsItAndOkReplacesIt) {
   std::ofstream(DataFolderIn(WindowsFolder()) / "old.txt") << "old";
   Start(BasicPlan(workspace_, "Night Saver"));
 
-  probe::Click(window_.installBtn);
-  ASSERT_TRUE(Answer(L"確認", kOverwriteQuestion, L"キャンセル"));
+  {
+    // Another program is active when the question comes: it still belongs to the
+    // installer window (Answer checks its owner), never behind it.
+    OtherProgramActive other;
+    probe::Click(window_.installBtn);
+    ASSERT_TRUE(Answer(L"確認", kOverwriteQuestion, L"キャンセル"));
+  }
   // Back to ready: empty status line, install enabled, nothing touched.
   ASSERT_TRUE(probe::WaitForText(window_.status, L""));
   probe::Pause(500);
@@ -312,13 +424,17 @@ TEST_F(Installation, LockedProgramStopsWithOverwriteFailureAndRollsBack) {
   EXPECT_EQ(WaitEnd(), 0u);
 }
 
+// With offerDisplayProperties a silent installation opens them at its end, unasked.
 TEST_F(Installation, SilentPackageInstallsWithoutWindowAndExitsWithResult) {
+  InstallDisplayPanel();
   lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
   plan.contentKind = payload::kContentSilent;
+  plan.offerDisplayProperties = true;
   Start(plan, false);
   EXPECT_EQ(WaitEnd(), 0u);
   EXPECT_TRUE(probe::FindTopWindows(process_.id(), kFormClass, L"", true).empty());
   ExpectInstalled();
+  EXPECT_TRUE(DisplayPropertiesOpened());
 }
 
 // A user without rights to the machine's part of the registry: the entry goes to
@@ -344,8 +460,10 @@ TEST_F(Installation, SilentPackageFailureBecomesTheExitCode) {
   HANDLE lock = CreateFileW(ScrIn(SystemFolder()).wstring().c_str(), GENERIC_READ, 0, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  InstallDisplayPanel();
   lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
   plan.contentKind = payload::kContentSilent;
+  plan.offerDisplayProperties = true;
   Start(plan, false);
   // Every box that comes is an error box; answer them.
   DWORD code = 0;
@@ -361,6 +479,8 @@ TEST_F(Installation, SilentPackageFailureBecomesTheExitCode) {
   // The program in place cannot be replaced: -38 is the process exit code.
   EXPECT_EQ(WaitEnd(), static_cast<DWORD>(-38));
   EXPECT_FALSE(fs::exists(DataFolderIn(SystemFolder())));
+  // The end of a silent start-up opens the display properties whatever the result.
+  EXPECT_TRUE(DisplayPropertiesOpened());
 }
 
 // system.ini cannot be written (a folder stands in its place): the registration
@@ -395,7 +515,8 @@ TEST_F(Installation, RefusedProfileWriteKeepsEverythingAndReportsTheCode) {
   EXPECT_EQ(WaitEnd(), 0u);
 }
 
-// The close box does nothing while the installation runs; it runs to its end.
+// No way to close does anything while the installation runs (the close box, Esc,
+// the taskbar window, the preparing window); it runs to its end.
 TEST_F(Installation, CloseBoxIsRefusedWhileInstalling) {
   lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
   plan.offerDisplayProperties = true;
@@ -404,6 +525,11 @@ TEST_F(Installation, CloseBoxIsRefusedWhileInstalling) {
   for (int i = 0; i < 1000 && probe::IsEnabled(window_.installBtn); ++i) probe::Pause(5);
   ASSERT_FALSE(probe::IsEnabled(window_.installBtn)) << "the installation did not start";
   probe::RequestClose(window_.form);
+  for (const wchar_t* hidden : {L"LvApplication", kPreparingClass})
+    for (HWND window : probe::FindTopWindows(process_.id(), hidden, L"", false))
+      probe::RequestClose(window);
+  probe::Activate(window_.form);
+  probe::PressKey(VK_ESCAPE);
   HWND box = probe::WaitForBox(process_.id(), L"確認", 60000);
   ASSERT_NE(box, nullptr) << "the installation did not reach its end";
   EXPECT_TRUE(probe::IsVisible(window_.form));

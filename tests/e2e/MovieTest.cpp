@@ -145,10 +145,15 @@ class Movie : public ::testing::Test {
 };
 
 // No player on the machine: the start-up runs the packaged setup quietly, which
-// installs and registers the control, and the window then plays the movie.
+// installs and registers the control, and the window then plays the movie. The
+// data file's movie entry becomes a copy of the installer's movie.
 TEST_F(Movie, CompressedMovieOnMachineWithoutPlayerInstallsPlayerAndPlays) {
   EXPECT_TRUE(RegisteredPlayerFile().empty()) << "a player class is registered already";
-  Start(MoviePlan(MakeMovie(7, kMovieGreen, true)));
+  const Bytes movie = MakeMovie(7, kMovieGreen, true);
+  lvpack::PackagePlan plan = MoviePlan(movie);
+  plan.slots[payload::kSlotPresentation].name = "installer.swf";  // the file a movie entry copies
+  plan.slots[payload::kSlotSaverDataFile].content->movieEntry = "Night.swf";
+  Start(plan);
   ExpectMoviePlaying(kMovieGreen);
   ExpectCurrentPlayerInstalled();
   EXPECT_EQ(PanelFolders().size(), 1u) << "the converted movie lives in the panel's folder";
@@ -158,6 +163,8 @@ TEST_F(Movie, CompressedMovieOnMachineWithoutPlayerInstallsPlayerAndPlays) {
   EXPECT_TRUE(probe::FindTopWindows(process_.id(), L"#32770", L"", true).empty())
       << "no box at start-up";
   InstallAndExpectCompletion();
+  std::ifstream copy(DataFolderIn(SystemFolder()) / "Night.swf", std::ios::binary);
+  EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(copy), std::istreambuf_iterator<char>()), movie);
 }
 
 TEST_F(Movie, PlainMovieOnMachineWithoutPlayerInstallsPlayerAndPlays) {
@@ -282,6 +289,39 @@ TEST_F(Movie, LockedOldPlayerUpdatedDuringInstallationAsksToRestart) {
   const fs::path update = PlayerFolder() / "FlashUpdate.ocx";
   EXPECT_EQ(FileVersionText(update), kCurrentPlayer);
   EXPECT_TRUE(SamePath(RegisteredPlayerFile(), update)) << RegisteredPlayerFile();
+  ASSERT_TRUE(probe::AnswerBox(question, buttons[1]));
+
+  EXPECT_EQ(WaitEnd(), 0u);
+  ExpectInstalled();
+  EXPECT_TRUE(probe::FindTopWindows(process_.id(), L"#32770", L"確認", false).empty());
+  FreeLibrary(held);
+}
+
+// The same locked player and a movie it is too old for: the installation runs
+// without the window, and its end asks to restart instead of offering the
+// display properties.
+TEST_F(Movie, LockedOldPlayerAndMovieItCannotPlayInstallWithoutTheWindowThenAskToRestart) {
+  ASSERT_TRUE(PreinstallPlayer(StandinControl("6.0.79")));
+  HMODULE held = LoadLibraryExW(PlayerControl().wstring().c_str(), nullptr,
+                                DONT_RESOLVE_DLL_REFERENCES);
+  ASSERT_NE(held, nullptr);
+  lvpack::PackagePlan plan = MoviePlan(MakeMovie(7, kMovieGreen, false));
+  plan.slots[payload::kSlotFlashSetup].file = FlashSetupVariant("prompt");
+  Start(plan);
+
+  HWND question = probe::WaitForBox(process_.id(), kInstalled, kInstallTimeoutMs);
+  ASSERT_NE(question, nullptr) << "no restart question";
+  EXPECT_EQ(probe::BoxText(question), kRestartQuestion);
+  EXPECT_TRUE(probe::FindTopWindows(process_.id(), kFormClass, L"", true).empty())
+      << "installed without the window";
+  HWND preparing = probe::WaitForWindow(process_.id(), kPreparingClass, L"", true, 1000);
+  ASSERT_NE(preparing, nullptr);
+  HWND label = probe::FindDescendant(preparing, L"Static", L"");
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(CaptionOf(label), kInstalled);
+  Screenshot("restart-without-window");
+  const std::vector<std::wstring> buttons = probe::BoxButtons(question);
+  ASSERT_EQ(buttons.size(), 2u);
   ASSERT_TRUE(probe::AnswerBox(question, buttons[1]));
 
   EXPECT_EQ(WaitEnd(), 0u);

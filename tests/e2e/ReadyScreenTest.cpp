@@ -22,6 +22,19 @@ constexpr int kButtonGap = 6;
 int Width(const RECT& r) { return r.right - r.left; }
 int Height(const RECT& r) { return r.bottom - r.top; }
 
+// The hidden window that carries the program's taskbar text.
+HWND TaskbarWindow(DWORD process) {
+  const auto found = probe::FindTopWindows(process, L"LvApplication", L"", false);
+  return found.empty() ? nullptr : found.front();
+}
+
+// The window stands in the middle of the screen at the size it has.
+void ExpectCentred(HWND window) {
+  const RECT r = probe::WindowRectOf(window);
+  EXPECT_NEAR(r.left, (GetSystemMetrics(SM_CXSCREEN) - Width(r)) / 2, 1);
+  EXPECT_NEAR(r.top, (GetSystemMetrics(SM_CYSCREEN) - Height(r)) / 2, 1);
+}
+
 COLORREF ScreenPixel(int x, int y) {
   HDC screen = GetDC(nullptr);
   const COLORREF colour = GetPixel(screen, x, y);
@@ -53,6 +66,9 @@ class ReadyScreen : public ::testing::Test {
   void CancelAndExpectCleanEnd() {
     ASSERT_NE(window_.cancelBtn, nullptr);
     probe::Click(window_.cancelBtn);
+    ExpectCleanEnd();
+  }
+  void ExpectCleanEnd() {
     DWORD code = 1;
     ASSERT_TRUE(process_.WaitExit(code)) << "the installer did not end";
     EXPECT_EQ(code, 0u);
@@ -73,6 +89,8 @@ TEST_F(ReadyScreen, WithoutLicenceShowsPictureInstallAndCancelAtTheirPlaces) {
   const RECT client = probe::ClientRectOf(window_.form);
   EXPECT_EQ(Width(window), kArrangedWidth);
   EXPECT_EQ(Height(client), kClientHeightPlain);
+  ExpectCentred(window_.form);
+  EXPECT_EQ(probe::FocusOf(window_.form), window_.installBtn) << "Install has the focus";
   EXPECT_EQ(probe::StyleOf(window_.form) & WS_THICKFRAME, 0) << "must not be resizable";
   EXPECT_EQ(probe::StyleOf(window_.form) & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0);
   EXPECT_NE(probe::ExStyleOf(window_.form) & WS_EX_TOPMOST, 0) << "stays on top";
@@ -139,6 +157,7 @@ TEST_F(ReadyScreen, WithLicenceIsSizeableWithMinimumAndShowsTheText) {
 
   EXPECT_EQ(Width(probe::WindowRectOf(window_.form)), kArrangedWidth);
   EXPECT_EQ(Height(probe::ClientRectOf(window_.form)), kClientHeightLicense);
+  ExpectCentred(window_.form);
   EXPECT_NE(probe::StyleOf(window_.form) & WS_THICKFRAME, 0) << "must be resizable";
 
   ASSERT_NE(window_.installBtn, nullptr);
@@ -184,7 +203,24 @@ TEST_F(ReadyScreen, WithLicenceIsSizeableWithMinimumAndShowsTheText) {
   EXPECT_EQ(buttonsAfter.left - buttonsBefore.left, widenedBy);
   Screenshot("enlarged");
 
-  CancelAndExpectCleanEnd();
+  // The keyboard: Install has the focus; Tab goes on to Cancel, the licence text
+  // and back to Install, Shift+Tab the other way; Enter presses the focused button.
+  probe::Activate(window_.form);
+  EXPECT_EQ(probe::FocusOf(window_.form), window_.installBtn);
+  probe::PressKey(VK_TAB);
+  EXPECT_EQ(probe::FocusOf(window_.form), window_.cancelBtn);
+  Screenshot("focus-on-cancel");
+  probe::PressKey(VK_TAB);
+  EXPECT_EQ(probe::FocusOf(window_.form), window_.license);
+  probe::PressKey(VK_TAB);
+  EXPECT_EQ(probe::FocusOf(window_.form), window_.installBtn);
+  probe::PressKey(VK_TAB, true);
+  EXPECT_EQ(probe::FocusOf(window_.form), window_.license);
+  probe::PressKey(VK_TAB, true);
+  probe::PressKey(VK_TAB, true);
+  ASSERT_EQ(probe::FocusOf(window_.form), window_.cancelBtn);
+  probe::PressKey(VK_RETURN);
+  ExpectCleanEnd();
 }
 
 TEST_F(ReadyScreen, JpegPictureIsShown) {
@@ -262,14 +298,38 @@ TEST_F(ReadyScreen, RightClickDoesNothingAnywhere) {
   CancelAndExpectCleanEnd();
 }
 
-TEST_F(ReadyScreen, CloseBoxEndsTheProgramAndRemovesTheWorkFolder) {
-  Start(BasicPlan(workspace_, "Night Saver"));
-  EXPECT_EQ(WorkFolders().size(), 1u) << "the work folder exists while the window is open";
-  probe::RequestClose(window_.form);
-  DWORD code = 1;
-  ASSERT_TRUE(process_.WaitExit(code));
-  EXPECT_EQ(code, 0u);
-  EXPECT_TRUE(WorkFolders().empty());
+// Every way to close the program takes the close box's path: the program ends
+// and its work folder goes. The taskbar button's Close and a task manager's
+// first "end task" step reach the hidden window that carries the taskbar text.
+TEST_F(ReadyScreen, EveryWayToCloseEndsTheProgramAndRemovesTheWorkFolder) {
+  struct Way {
+    const char* name;
+    void (*close)(DWORD process, HWND form);
+  };
+  const Way ways[] = {
+      {"close box", [](DWORD, HWND form) { probe::RequestClose(form); }},
+      {"Alt+F4", [](DWORD, HWND form) { probe::Activate(form); probe::PressKey(VK_F4, false, true); }},
+      {"Esc", [](DWORD, HWND form) { probe::Activate(form); probe::PressKey(VK_ESCAPE); }},
+      {"taskbar Close",
+       [](DWORD process, HWND) { PostMessageW(TaskbarWindow(process), WM_SYSCOMMAND, SC_CLOSE, 0); }},
+      {"WM_CLOSE to the taskbar window",
+       [](DWORD process, HWND) { probe::RequestClose(TaskbarWindow(process)); }},
+      {"WM_CLOSE to the preparing window",
+       [](DWORD process, HWND) {
+         const auto found = probe::FindTopWindows(process, kPreparingClass, L"", false);
+         if (!found.empty()) probe::RequestClose(found.front());
+       }},
+  };
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    Start(BasicPlan(workspace_, "Night Saver"));
+    EXPECT_EQ(WorkFolders().size(), 1u) << "the work folder exists while the window is open";
+    way.close(process_.id(), window_.form);
+    DWORD code = 1;
+    EXPECT_TRUE(process_.WaitExit(code)) << "the program did not end";
+    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(WorkFolders().empty());
+  }
 }
 
 // lvprobe's own command: both windows photographed, the installer closed by Cancel.

@@ -30,6 +30,8 @@ class StartupOutcome : public ::testing::Test {
       if (box == nullptr) continue;
       texts.push_back(probe::BoxText(box));
       EXPECT_EQ(probe::BoxButtons(box), std::vector<std::wstring>{L"中止"});
+      // The preparing window is the only one on the screen: the box belongs to it.
+      EXPECT_EQ(probe::ClassOf(probe::OwnerOf(box)), kPreparingClass);
       Screenshot("box" + std::to_string(texts.size()));
       probe::AnswerBox(box, L"中止");
       probe::WaitWindowGone(box);

@@ -83,6 +83,12 @@ Process::~Process() {
 
 bool Process::Start(const std::wstring& path, const std::vector<std::wstring>& environment,
                     const std::vector<std::wstring>& arguments) {
+  // A process object can start one program after another.
+  if (process_ != nullptr) {
+    if (Running()) Kill();
+    CloseHandle(process_);
+    process_ = nullptr;
+  }
   std::wstring commandLine = L"\"" + path + L"\"";
   for (const auto& argument : arguments) commandLine += L" \"" + argument + L"\"";
   std::wstring env = BuildEnvironment(environment);
@@ -230,6 +236,39 @@ void RightClick(HWND window) {
 }
 
 void RequestClose(HWND window) { PostMessageW(window, WM_CLOSE, 0, 0); }
+
+void Activate(HWND window) {
+  SetForegroundWindow(window);
+  Sleep(kPollMs * 2);
+}
+
+void PressKey(WORD key, bool shift, bool alt) {
+  std::vector<INPUT> inputs;
+  auto add = [&](WORD vk, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    inputs.push_back(input);
+  };
+  if (shift) add(VK_SHIFT, false);
+  if (alt) add(VK_MENU, false);
+  add(key, false);
+  add(key, true);
+  if (alt) add(VK_MENU, true);
+  if (shift) add(VK_SHIFT, true);
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  Sleep(kPollMs * 4);  // let the program handle the keys
+}
+
+HWND FocusOf(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof(info);
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+HWND OwnerOf(HWND window) { return GetWindow(window, GW_OWNER); }
 
 void DragCorner(HWND window, int dx, int dy) {
   const RECT rect = WindowRectOf(window);

@@ -86,6 +86,16 @@ std::vector<std::wstring> BoxButtons(HWND box);
 // Presses the box's button with this caption; false when there is none.
 bool AnswerBox(HWND box, const std::wstring& caption);
 
+// Makes `window` the foreground window, so that keys go to it.
+void Activate(HWND window);
+// Presses and releases `key` as the keyboard would, with Shift or Alt held when
+// asked; the keys go to whatever window has the focus.
+void PressKey(WORD key, bool shift = false, bool alt = false);
+// The window that has the keyboard focus in the thread of `window`; nullptr when none.
+HWND FocusOf(HWND window);
+// The window that owns `window` (GW_OWNER); nullptr when none.
+HWND OwnerOf(HWND window);
+
 // A pop-up menu window (class "#32768") visible anywhere.
 bool AnyPopupMenuVisible();
 
