@@ -62,6 +62,7 @@ int RunInstallerProgram() {
   if (!preparing.Create(app::ApplicationWindow(), RunningProgramName())) return WindowNotCreated();
   app::SetMainWindow(preparing.handle());
   app::ProcessMessages();
+  if (app::Terminated()) return app::ExitCode();  // closed before the start-up began
   // The start-up runs inside the installer window's creation and may already end
   // the application.
   TInstallerForm form;

@@ -190,8 +190,9 @@ rc::Result OpenSaverDataFile(const std::wstring& path, bool showErrors, bool& op
 }
 
 rc::Result ExtractSaverEntry(const std::wstring& folder, int entry) {
-  if (entry < 1 || entry > EntriesToWalk()) return rc::kEntryBeyondCount;
+  if (entry < 1 || entry > SaverSettingsBlock.EntryCount()) return rc::kEntryBeyondCount;
   if (!dataFileOpen) return rc::kDataFileNotOpen;
+  if (entry > EntriesToWalk()) return rc::kEntryBeyondCount;  // beyond the table read
   const payload::SaverEntry& saverEntry = entries[static_cast<std::size_t>(entry)];
   const std::string name = saverEntry.Name();
   if (const rc::Result r = payload::ValidateEntryName(name); r != rc::kOk) return r;

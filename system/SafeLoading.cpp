@@ -8,6 +8,8 @@ namespace {
 constexpr DWORD kSearchSystem32Only = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
 using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
 using SetDllDirectoryFn = BOOL(WINAPI*)(LPCWSTR);
+// Like WinExec, a start returns once the program waits for input, or after this long.
+constexpr DWORD kInputIdleWaitMs = 30000;
 
 template <typename Fn>
 Fn Kernel32Function(const char* name) {
@@ -65,6 +67,7 @@ rc::Result StartSystemProgram(const wchar_t* fileName, const std::wstring& argum
     const DWORD error = GetLastError();
     return error != 0 ? static_cast<rc::Result>(error) : static_cast<rc::Result>(ERROR_GEN_FAILURE);
   }
+  WaitForInputIdle(process.hProcess, kInputIdleWaitMs);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
   return rc::kOk;

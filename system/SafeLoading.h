@@ -47,6 +47,7 @@ class SystemLibrary {
 };
 
 // Starts the system folder's program `fileName` (never one of the same name
-// elsewhere) with `arguments`, in the system folder, shown with `show`; does
-// not wait. 0 or the Windows error code.
+// elsewhere) with `arguments`, in the system folder, shown with `show`. Like
+// WinExec, returns once the program waits for input (at most 30 s), so that its
+// window can be looked for at once. 0 or the Windows error code.
 rc::Result StartSystemProgram(const wchar_t* fileName, const std::wstring& arguments, WORD show);

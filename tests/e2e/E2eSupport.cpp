@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <map>
 #include <stdexcept>
 
 extern "C" {
@@ -73,6 +76,30 @@ fs::path Workspace::Write(const std::string& name, const Bytes& bytes) const {
 
 fs::path Workspace::Write(const std::string& name, const std::string& text) const {
   return Write(name, Bytes(text.begin(), text.end()));
+}
+
+void ReportWindowsFromEnvironment() {
+  const char* name = std::getenv("LV_E2E_WINDOWS");
+  if (name == nullptr || *name == '\0') return;
+  const std::map<std::string, DWORD> versions = {{"winxp", 501}, {"win7", 601}, {"win10", 1000}};
+  ASSERT_EQ(versions.count(name), 1u) << "unknown LV_E2E_WINDOWS " << name;
+  const std::wstring value(name, name + std::strlen(name));
+  HKEY wine = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine", 0, nullptr, 0, KEY_SET_VALUE,
+                            nullptr, &wine, nullptr),
+            ERROR_SUCCESS);
+  const LONG set = RegSetValueExW(wine, L"Version", 0, REG_SZ,
+                                  reinterpret_cast<const BYTE*>(value.c_str()),
+                                  static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(wine);
+  ASSERT_EQ(set, ERROR_SUCCESS);
+  probe::Process probe;
+  ASSERT_TRUE(probe.Start(PathFromEnvironment("LV_E2E_LVPROBE").wstring(), {}, {L"winver"}));
+  DWORD reported = 0;
+  ASSERT_TRUE(probe.WaitExit(reported));
+  ASSERT_EQ(reported, versions.at(name)) << "the machine does not report " << name;
+  std::printf("the machine reports Windows %s (version %lu.%lu)\n", name,
+              static_cast<unsigned long>(reported / 100), static_cast<unsigned long>(reported % 100));
 }
 
 lvpack::PackagePlan BasicPlan(const Workspace& workspace, const std::string& saverName) {

@@ -37,6 +37,11 @@ class Workspace {
   fs::path folder_;
 };
 
+// Under LV_E2E_WINDOWS (winxp, win7, win10) the machine reports that Windows to
+// every program started afterwards (HKCU\Software\Wine "Version"); checked on a
+// program started right after. Without the variable nothing changes.
+void ReportWindowsFromEnvironment();
+
 // A package description with every slot the installation needs, filled with
 // small stored files: picture presentation (BMP), no licence, display
 // properties not offered.

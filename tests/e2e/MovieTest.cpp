@@ -128,6 +128,16 @@ class Movie : public ::testing::Test {
     EXPECT_TRUE(fs::exists(DataFolderIn(SystemFolder()) / "readme.txt"));
   }
 
+  // An old player (6.0.79) whose file is in use: mapped as an image, it cannot be
+  // deleted while the test runs. FreeLibrary lets it go.
+  HMODULE LockedOldPlayer() {
+    EXPECT_TRUE(PreinstallPlayer(StandinControl("6.0.79")));
+    HMODULE held = LoadLibraryExW(PlayerControl().wstring().c_str(), nullptr,
+                                  DONT_RESOLVE_DLL_REFERENCES);
+    EXPECT_NE(held, nullptr);
+    return held;
+  }
+
   // Install pressed in the ready window: the installation completes and the
   // display-properties question ends it.
   void InstallAndExpectCompletion() {
@@ -258,10 +268,7 @@ TEST_F(Movie, OldPlayerIsUpdatedAndVersion7MoviePlays) {
 // with No itself and asks its own restart question instead of the
 // display-properties question.
 TEST_F(Movie, LockedOldPlayerUpdatedDuringInstallationAsksToRestart) {
-  ASSERT_TRUE(PreinstallPlayer(StandinControl("6.0.79")));
-  // Mapped as an image, the file cannot be deleted while this test runs.
-  HMODULE held = LoadLibraryExW(PlayerControl().wstring().c_str(), nullptr,
-                                DONT_RESOLVE_DLL_REFERENCES);
+  HMODULE held = LockedOldPlayer();
   ASSERT_NE(held, nullptr);
   lvpack::PackagePlan plan = MoviePlan(MakeMovie(6, kMovieGreen, false));
   plan.slots[payload::kSlotFlashSetup].file = FlashSetupVariant("prompt");
@@ -301,9 +308,7 @@ TEST_F(Movie, LockedOldPlayerUpdatedDuringInstallationAsksToRestart) {
 // without the window, and its end asks to restart instead of offering the
 // display properties.
 TEST_F(Movie, LockedOldPlayerAndMovieItCannotPlayInstallWithoutTheWindowThenAskToRestart) {
-  ASSERT_TRUE(PreinstallPlayer(StandinControl("6.0.79")));
-  HMODULE held = LoadLibraryExW(PlayerControl().wstring().c_str(), nullptr,
-                                DONT_RESOLVE_DLL_REFERENCES);
+  HMODULE held = LockedOldPlayer();
   ASSERT_NE(held, nullptr);
   lvpack::PackagePlan plan = MoviePlan(MakeMovie(7, kMovieGreen, false));
   plan.slots[payload::kSlotFlashSetup].file = FlashSetupVariant("prompt");

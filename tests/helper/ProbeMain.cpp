@@ -2,6 +2,8 @@
 // them, then closes it the way a user would.
 //   lvprobe shots INSTALLER FOLDER   preparing window and installer window as BMP files
 // Exit code 0 when both windows were seen and the installer ended by itself after Cancel.
+//   lvprobe winver                   exit code: the Windows version this process is
+//                                    told it runs on, major * 100 + minor (Wine: 501 for XP)
 #include <cstdio>
 #include <string>
 
@@ -37,10 +39,22 @@ int Shots(const std::wstring& installer, const std::wstring& folder) {
   return preparing != nullptr ? 0 : 5;
 }
 
+// The version the system reports, whatever this program's manifest says (RtlGetVersion).
+int WindowsVersion() {
+  using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
+  const auto get = reinterpret_cast<RtlGetVersionFn>(
+      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+  OSVERSIONINFOW info{};
+  info.dwOSVersionInfoSize = sizeof(info);
+  if (get == nullptr || get(&info) != 0) return 0;
+  return static_cast<int>(info.dwMajorVersion * 100 + info.dwMinorVersion);
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc == 4 && std::wstring(argv[1]) == L"shots") return Shots(argv[2], argv[3]);
-  std::fprintf(stderr, "usage: lvprobe shots INSTALLER FOLDER\n");
+  if (argc == 2 && std::wstring(argv[1]) == L"winver") return WindowsVersion();
+  std::fprintf(stderr, "usage: lvprobe shots INSTALLER FOLDER | lvprobe winver\n");
   return 1;
 }

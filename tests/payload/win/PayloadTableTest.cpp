@@ -136,7 +136,7 @@ TEST_F(PayloadTableTest, CopyPackageToWorkCopiesTheRunningProgram) {
   const DWORD after = GetFileAttributesW(InstallerFilePath.c_str());
   SetFileAttributesW(InstallerFilePath.c_str(), own);
   ASSERT_EQ(copied, rc::kOk);
-  EXPECT_EQ(after, static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  EXPECT_NE(after & FILE_ATTRIBUTE_READONLY, 0u);
   EXPECT_EQ(GetFileAttributesW(PackageCopyPath.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
   EXPECT_EQ(ReadAll(PackageCopyPath), ReadAll(InstallerFilePath));
   EXPECT_TRUE(boxes_.empty());
