@@ -233,6 +233,15 @@ TEST_F(Installation, LicenceAndDocumentAreInstalledAndTheDocumentIsOpened) {
   plan.slots[payload::kSlotLicense].name = "license.txt";
   plan.slots[payload::kSlotDocument].file = workspace_.Write("manual.txt", std::string("how to\r\n"));
   plan.slots[payload::kSlotDocument].name = "manual.txt";
+  // The bench's Wine knows the program for text files but does not tie ".txt" to it.
+  HKEY extension = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L".txt", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                            &extension, nullptr),
+            ERROR_SUCCESS);
+  const wchar_t kTextFile[] = L"txtfile";
+  RegSetValueExW(extension, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kTextFile),
+                 sizeof kTextFile);
+  RegCloseKey(extension);
   Start(plan);
   const auto work = WorkFolders();
   ASSERT_EQ(work.size(), 1u);
