@@ -264,26 +264,37 @@ TEST_F(Installation, LicenceAndDocumentAreInstalledAndTheDocumentIsOpened) {
 
 // The installer started from a downloads folder where a library and a program
 // named like system ones were left: neither is used. Wine prefers its own
-// version.dll to one beside a program; the override makes it take the file
-// found first, as Windows does for a library that is not a KnownDLL.
+// comctl32.dll to one beside a program; an override for setup.exe makes it take
+// the file found first, as Windows does for a library that is not a KnownDLL.
+// (version.dll cannot be shown this way: Wine's own user32.dll imports it when
+// any program starts, so with the override Wine takes a planted one for itself.)
 TEST_F(Installation, YesOpensTheDisplayPropertiesAndNothingPlantedIsUsed) {
   InstallDisplayPanel();
   lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");
   plan.offerDisplayProperties = true;
   installer_ = BuildInstaller(workspace_, plan, "setup.exe");
   const fs::path downloads = installer_.parent_path();
-  fs::copy_file(PathFromEnvironment("LV_E2E_PLANTED_DLL"), downloads / "version.dll",
+  fs::copy_file(PathFromEnvironment("LV_E2E_PLANTED_DLL"), downloads / "comctl32.dll",
                 fs::copy_options::overwrite_existing);
   fs::copy_file(PathFromEnvironment("LV_E2E_PLANTED_EXE"), downloads / "rundll32.exe",
                 fs::copy_options::overwrite_existing);
-  ASSERT_TRUE(process_.Start(installer_.wstring(), {L"WINEDLLOVERRIDES=mscoree,mshtml=;version=n,b"}));
+  HKEY overrides = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER,
+                            L"Software\\Wine\\AppDefaults\\setup.exe\\DllOverrides", 0,
+                            nullptr, 0, KEY_SET_VALUE, nullptr, &overrides, nullptr),
+            ERROR_SUCCESS);
+  const wchar_t kNativeFirst[] = L"native,builtin";
+  RegSetValueExW(overrides, L"comctl32", 0, REG_SZ, reinterpret_cast<const BYTE*>(kNativeFirst),
+                 sizeof kNativeFirst);
+  RegCloseKey(overrides);
+  ASSERT_TRUE(process_.Start(installer_.wstring()));
   window_ = WaitForInstaller(process_);
   ASSERT_NE(window_.form, nullptr) << "the installer window did not appear";
   probe::Click(window_.installBtn);
   ASSERT_TRUE(Answer(L"確認", kDisplayQuestion, L"はい"));
   EXPECT_EQ(WaitEnd(), 0u);
   EXPECT_TRUE(DisplayPropertiesOpened()) << "the display properties did not open";
-  EXPECT_FALSE(fs::exists(downloads / "version.dll.used")) << "the planted library was loaded";
+  EXPECT_FALSE(fs::exists(downloads / "comctl32.dll.used")) << "the planted library was loaded";
   EXPECT_FALSE(fs::exists(downloads / "rundll32.exe.used")) << "the planted program ran";
 }
 

@@ -1,7 +1,8 @@
 /* What a stranger may leave in a downloads folder beside the installer: a
- * library named like a system library (built as version.dll) and a program
- * named like a system program (built as rundll32.exe). Loaded or run, each
- * leaves a marker file beside itself, "<its file name>.used". */
+ * library named like a system library that is no KnownDLL (built as
+ * comctl32.dll) and a program named like a system program (built as
+ * rundll32.exe). Loaded or run, each leaves a marker file beside itself,
+ * "<its file name>.used". */
 #include <windows.h>
 
 static void LeaveMarker(HMODULE self) {
@@ -28,24 +29,11 @@ BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID reserved) {
   return TRUE;
 }
 
-/* The functions a program takes from version.dll, all failing. */
-__declspec(dllexport) DWORD WINAPI GetFileVersionInfoSizeW(LPCWSTR file, LPDWORD handle) {
-  (void)file;
-  if (handle != NULL) *handle = 0;
-  return 0;
-}
-__declspec(dllexport) BOOL WINAPI GetFileVersionInfoW(LPCWSTR file, DWORD handle, DWORD size, LPVOID data) {
-  (void)file;
-  (void)handle;
-  (void)size;
-  (void)data;
+/* The functions a program takes from comctl32.dll to register its control
+ * classes, failing. */
+__declspec(dllexport) BOOL WINAPI InitCommonControlsEx(const void* classes) {
+  (void)classes;
   return FALSE;
 }
-__declspec(dllexport) BOOL WINAPI VerQueryValueW(LPCVOID block, LPCWSTR sub, LPVOID* buffer, PUINT length) {
-  (void)block;
-  (void)sub;
-  (void)buffer;
-  (void)length;
-  return FALSE;
-}
+__declspec(dllexport) void WINAPI InitCommonControls(void) {}
 #endif
