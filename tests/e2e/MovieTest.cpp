@@ -60,6 +60,9 @@ bool SamePath(const std::wstring& a, const fs::path& b) {
 class Movie : public ::testing::Test {
  protected:
   Movie() : workspace_(::testing::UnitTest::GetInstance()->current_test_info()->name()) {}
+  ~Movie() override {
+    if (heldPlayer_ != nullptr) FreeLibrary(heldPlayer_);
+  }
 
   void SetUp() override {
     // A fresh machine has no player unless the case puts one there.
@@ -128,14 +131,28 @@ class Movie : public ::testing::Test {
     EXPECT_TRUE(fs::exists(DataFolderIn(SystemFolder()) / "readme.txt"));
   }
 
-  // An old player (6.0.79) whose file is in use: mapped as an image, it cannot be
-  // deleted while the test runs. FreeLibrary lets it go.
-  HMODULE LockedOldPlayer() {
-    EXPECT_TRUE(PreinstallPlayer(StandinControl("6.0.79")));
-    HMODULE held = LoadLibraryExW(PlayerControl().wstring().c_str(), nullptr,
-                                  DONT_RESOLVE_DLL_REFERENCES);
-    EXPECT_NE(held, nullptr);
-    return held;
+  // The installer of a movie of `movieVersion`, with the player setup that asks
+  // to restart, on a machine whose old player (6.0.79) is in use: mapped as an
+  // image, its file cannot be deleted until the test ends.
+  void StartWithLockedOldPlayer(int movieVersion) {
+    ASSERT_TRUE(PreinstallPlayer(StandinControl("6.0.79")));
+    heldPlayer_ = LoadLibraryExW(PlayerControl().wstring().c_str(), nullptr,
+                                 DONT_RESOLVE_DLL_REFERENCES);
+    ASSERT_NE(heldPlayer_, nullptr);
+    lvpack::PackagePlan plan = MoviePlan(MakeMovie(movieVersion, kMovieGreen, false));
+    plan.slots[payload::kSlotFlashSetup].file = FlashSetupVariant("prompt");
+    Start(plan);
+  }
+
+  // No to the installer's restart question: the program ends with the saver
+  // installed, and no display-properties question came instead.
+  void DeclineRestartAndExpectInstalled(HWND question) {
+    const std::vector<std::wstring> buttons = probe::BoxButtons(question);
+    ASSERT_EQ(buttons.size(), 2u);
+    ASSERT_TRUE(probe::AnswerBox(question, buttons[1]));
+    EXPECT_EQ(WaitEnd(), 0u);
+    ExpectInstalled();
+    EXPECT_TRUE(probe::FindTopWindows(process_.id(), L"#32770", L"確認", false).empty());
   }
 
   // Install pressed in the ready window: the installation completes and the
@@ -152,6 +169,7 @@ class Movie : public ::testing::Test {
   fs::path installer_;
   probe::Process process_;
   InstallerWindow window_;
+  HMODULE heldPlayer_ = nullptr;  // an old player kept in use (StartWithLockedOldPlayer)
 };
 
 // No player on the machine: the start-up runs the packaged setup quietly, which
@@ -268,11 +286,7 @@ TEST_F(Movie, OldPlayerIsUpdatedAndVersion7MoviePlays) {
 // with No itself and asks its own restart question instead of the
 // display-properties question.
 TEST_F(Movie, LockedOldPlayerUpdatedDuringInstallationAsksToRestart) {
-  HMODULE held = LockedOldPlayer();
-  ASSERT_NE(held, nullptr);
-  lvpack::PackagePlan plan = MoviePlan(MakeMovie(6, kMovieGreen, false));
-  plan.slots[payload::kSlotFlashSetup].file = FlashSetupVariant("prompt");
-  Start(plan);
+  ASSERT_NO_FATAL_FAILURE(StartWithLockedOldPlayer(6));
 
   // The old player plays the version-6 movie; nothing was installed yet.
   ExpectMoviePlaying(kMovieGreen);
@@ -296,23 +310,14 @@ TEST_F(Movie, LockedOldPlayerUpdatedDuringInstallationAsksToRestart) {
   const fs::path update = PlayerFolder() / "FlashUpdate.ocx";
   EXPECT_EQ(FileVersionText(update), kCurrentPlayer);
   EXPECT_TRUE(SamePath(RegisteredPlayerFile(), update)) << RegisteredPlayerFile();
-  ASSERT_TRUE(probe::AnswerBox(question, buttons[1]));
-
-  EXPECT_EQ(WaitEnd(), 0u);
-  ExpectInstalled();
-  EXPECT_TRUE(probe::FindTopWindows(process_.id(), L"#32770", L"確認", false).empty());
-  FreeLibrary(held);
+  DeclineRestartAndExpectInstalled(question);
 }
 
 // The same locked player and a movie it is too old for: the installation runs
 // without the window, and its end asks to restart instead of offering the
 // display properties.
 TEST_F(Movie, LockedOldPlayerAndMovieItCannotPlayInstallWithoutTheWindowThenAskToRestart) {
-  HMODULE held = LockedOldPlayer();
-  ASSERT_NE(held, nullptr);
-  lvpack::PackagePlan plan = MoviePlan(MakeMovie(7, kMovieGreen, false));
-  plan.slots[payload::kSlotFlashSetup].file = FlashSetupVariant("prompt");
-  Start(plan);
+  ASSERT_NO_FATAL_FAILURE(StartWithLockedOldPlayer(7));
 
   HWND question = probe::WaitForBox(process_.id(), kInstalled, kInstallTimeoutMs);
   ASSERT_NE(question, nullptr) << "no restart question";
@@ -325,14 +330,7 @@ TEST_F(Movie, LockedOldPlayerAndMovieItCannotPlayInstallWithoutTheWindowThenAskT
   ASSERT_NE(label, nullptr);
   EXPECT_EQ(CaptionOf(label), kInstalled);
   Screenshot("restart-without-window");
-  const std::vector<std::wstring> buttons = probe::BoxButtons(question);
-  ASSERT_EQ(buttons.size(), 2u);
-  ASSERT_TRUE(probe::AnswerBox(question, buttons[1]));
-
-  EXPECT_EQ(WaitEnd(), 0u);
-  ExpectInstalled();
-  EXPECT_TRUE(probe::FindTopWindows(process_.id(), L"#32770", L"確認", false).empty());
-  FreeLibrary(held);
+  DeclineRestartAndExpectInstalled(question);
 }
 
 // A player setup that cannot run leaves the machine without a player: the
