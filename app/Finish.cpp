@@ -38,5 +38,7 @@ void TInstallerForm::FormClose() {
   if (windowMode != kWindowModeSilent) moviePanel1->unloadSWF();
   // The folder that holds the package copy is the work folder with everything extracted.
   const std::wstring workFolder = FolderOfPath(PackageCopyPath);
-  if (!workFolder.empty()) DeleteFolderTree(workFolder);
+  // Its lock file goes once the folder is gone; a folder that stays is removed
+  // by the next start-up, after this process has ended.
+  if (!workFolder.empty() && DeleteFolderTree(workFolder) == rc::kOk) ReleaseWorkFolder();
 }

@@ -16,6 +16,7 @@
 #include "payload/PayloadExtraction.h"
 #include "payload/PayloadTable.h"
 #include "payload/SaverDataFile.h"
+#include "system/InstallJournal.h"
 #include "system/LMV_RegistryUtils.h"
 #include "system/SaverRegistration.h"
 #include "system/LMV_FileUtils.h"
@@ -78,7 +79,11 @@ rc::Result TInstallerForm::RunInstallation() {
       return rc::kOk;
     });
   // Earlier copies go (after the overwrite question, unless silent); the data folder is made.
-  if (!cancelRequested) {
+  // The journal comes first: from here on every change is announced in it, so
+  // that an installation that dies is undone by the next start.
+  if (!cancelRequested)
+    result = Guarded([] { return Journal.Begin(JournalPathFor(SystemFolder, ScreenSaverName), ScreenSaverName); });
+  if (goingOn()) {
     const bool ask = Payload.header.contentKind != payload::kContentSilent;
     result = Guarded([ask] {
       return PrepareSaverTarget(SystemFolder, ScreenSaverName, ask,
@@ -116,7 +121,10 @@ rc::Result TInstallerForm::RunInstallation() {
   const bool lastStepDue = goingOn();
   if (windowMode != kWindowModeSilent) cancelBtn.Enable(false);
   if (lastStepDue) {
-    Guarded([] { return RegisterUninstallEntry(ScreenSaverName); });
+    Guarded([] {
+      const rc::Result noted = Journal.NoteUninstallEntry(ScreenSaverName);
+      return noted != rc::kOk ? noted : RegisterUninstallEntry(ScreenSaverName);
+    });
     result = 0;
   }
 
@@ -130,7 +138,9 @@ rc::Result TInstallerForm::RunInstallation() {
     });
   if (!cancelRequested && registration != 0) result = registration;
   // The final screen; after a cancel, the removal and the ready screen again.
+  // The last change is made: the copies set aside go and the journal with them.
   if (!cancelRequested) {
+    Journal.Finish();
     setupFormForInstallationComplete(result);
   } else {
     ShowStatus(LoadMessage(msg::sDeletingInstalledFiles));
@@ -139,6 +149,7 @@ rc::Result TInstallerForm::RunInstallation() {
         RemoveInstalledSaver();
         return rc::kOk;
       });
+    Journal.Finish();
     ResetAfterCancel();
   }
   ui::SetScreenCursor(rememberedCursor);

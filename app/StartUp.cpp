@@ -19,6 +19,7 @@
 #include "payload/PayloadExtraction.h"
 #include "payload/PayloadTable.h"
 #include "system/Cp932.h"
+#include "system/InstallJournal.h"
 #include "system/InstallerError.h"
 #include "system/LMV_FileUtils.h"
 #include "system/SaverRegistration.h"
@@ -38,6 +39,20 @@ std::wstring RunningProgramPath() {
     if (length < buffer.size()) return std::wstring(buffer.data(), length);
     buffer.resize(buffer.size() * 2);
   }
+}
+
+// Shown while a dead installation is undone.
+void ShowUndoingStatus() {
+  if (preparingInstallWnd != nullptr)
+    preparingInstallWnd->SetPreparingText(LoadMessage(msg::sDeletingInstalledFiles));
+}
+
+// An installation of this saver that died (its journal no longer held open) is
+// undone, or finished when it was complete, before this one begins. One still
+// running is left alone.
+rc::Result RecoverDeadInstallation() {
+  Recovery found = Recovery::None;
+  return RecoverInstallation(JournalPathFor(SystemFolder, ScreenSaverName), found, ShowUndoingStatus);
 }
 
 // WorkFolder + the (code page 932) name of a slot.
@@ -119,6 +134,7 @@ void TInstallerForm::PrepareInstaller() {
       result = SetSaverPaths();
       windowMode = contentKind;
     }
+    if (result == 0) result = RecoverDeadInstallation();
     // The document, when the package ships one.
     if (result == 0) {
       documentShipped = Payload.header.hasDocument != 0;

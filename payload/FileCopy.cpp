@@ -2,7 +2,26 @@
 
 #include <windows.h>
 
+#include "system/InstallJournal.h"
+
 namespace {
+constexpr wchar_t kTemporarySuffix[] = L".lvtmp";
+
+rc::Result LastError() {
+  const DWORD error = GetLastError();
+  return error != 0 ? static_cast<rc::Result>(error) : static_cast<rc::Result>(ERROR_GEN_FAILURE);
+}
+
+// Pushes the file's data to the disk, so that a power cut after the rename
+// cannot leave the name on a file without its content.
+rc::Result Flush(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return LastError();
+  const rc::Result result = FlushFileBuffers(file) ? rc::kOk : LastError();
+  CloseHandle(file);
+  return result;
+}
+
 // A read-only, hidden or system target would refuse to be replaced.
 void MakeNormal(const std::wstring& path) {
   if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
@@ -21,4 +40,30 @@ rc::Result CopyFileChecked(const std::wstring& source, const std::wstring& targe
   // replaced or removed later.
   MakeNormal(target);
   return rc::kOk;
+}
+
+std::wstring TemporaryPathFor(const std::wstring& path) { return path + kTemporarySuffix; }
+
+rc::Result WriteIntoPlace(const std::wstring& path,
+                          const std::function<rc::Result(const std::wstring& temporary)>& write) {
+  const std::wstring temporary = TemporaryPathFor(path);
+  if (const rc::Result noted = Journal.NoteCreatedFile(path, temporary); noted != rc::kOk) return noted;
+  rc::Result result = write(temporary);
+  if (result == rc::kOk) result = Flush(temporary);
+  if (result == rc::kOk) {
+    MakeNormal(path);
+    if (!MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      result = LastError();
+  }
+  if (result != rc::kOk) {
+    SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(temporary.c_str());
+  }
+  return result;
+}
+
+rc::Result CopyFileIntoPlace(const std::wstring& source, const std::wstring& target) {
+  return WriteIntoPlace(target, [&source](const std::wstring& temporary) {
+    return CopyFileChecked(source, temporary);
+  });
 }

@@ -2,6 +2,7 @@
 // licence and document, and the installer's movie.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "system/ResultCodes.h"
@@ -10,3 +11,17 @@
 // to normal before the copy and the copy's after it; the source is never
 // changed. 0 or the Windows error code of the copy.
 rc::Result CopyFileChecked(const std::wstring& source, const std::wstring& target);
+
+// Where a file is written before it takes its name: beside it, in the same
+// folder, so that taking the name is one rename on one volume.
+std::wstring TemporaryPathFor(const std::wstring& path);
+
+// Puts a file at `path` so that it appears there only when complete: announces
+// it to the installation journal, lets `write` make it under the temporary
+// name, flushes it and renames it (replacing a file there). When `write` or the
+// rename fails, the temporary file is removed and its code returned.
+rc::Result WriteIntoPlace(const std::wstring& path,
+                          const std::function<rc::Result(const std::wstring& temporary)>& write);
+
+// CopyFileChecked, put into place that way.
+rc::Result CopyFileIntoPlace(const std::wstring& source, const std::wstring& target);

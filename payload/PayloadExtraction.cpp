@@ -14,6 +14,7 @@
 #include "payload/SafeNames.h"
 #include "payload/Compressor.h"
 #include "system/Cp932.h"
+#include "system/InstallJournal.h"
 #include "system/LMV_FileUtils.h"
 
 std::wstring InstallerFilePath;
@@ -59,6 +60,12 @@ rc::Result ExtractStartupSlot(int slot) {
 // Clears the way for a record's file. A ".dll" that stays in place counts as
 // extracted (the caller turns rc::kFileBusy into 0); anything else is retried.
 rc::Result ClearDestination(const std::wstring& path) {
+  // During an installation an earlier file outside the work folder is set
+  // aside, to be put back should the installation die.
+  if (path.compare(0, WorkFolder.size(), WorkFolder) != 0) {
+    bool moved = false;
+    if (const rc::Result r = Journal.MoveAside(path, moved); r != rc::kOk || moved) return r;
+  }
   if (ExtensionOf(path) == L".dll") return DeleteFileForced(path);
   return DeleteFileRetry(path, kDestinationDeleteAttempts);
 }
@@ -117,7 +124,7 @@ rc::Result CopyToDataFolder(int slot) {
   const std::wstring wideName = text::FromCp932(name);
   const std::wstring source = WorkFolder + wideName;
   if (!FileExists(source)) return rc::kFileMissing;
-  return CopyFileChecked(source, SaverDataFolder + wideName);
+  return CopyFileIntoPlace(source, SaverDataFolder + wideName);
 }
 
 }  // namespace
@@ -264,9 +271,11 @@ rc::Result ExtractPayloadFile(FileStream& package, int slot, bool showStatus) {
     result = ClearDestination(path);
   }
   if (result == rc::kOk) {
-    result = record->compressed != 0
-                 ? WriteCompressed(package, *record, storedLength, path, ioError)
-                 : WriteStored(package, storedLength, path, ioError);
+    // The file takes its name only when complete.
+    result = WriteIntoPlace(path, [&](const std::wstring& temporary) {
+      return record->compressed != 0 ? WriteCompressed(package, *record, storedLength, temporary, ioError)
+                                     : WriteStored(package, storedLength, temporary, ioError);
+    });
   }
 
   if (result == rc::kFileBusy) {

@@ -114,7 +114,7 @@ rc::Result CopyInstallerMovie(int number, const std::string& mainName, const std
                                           : SaverDataFolder + text::FromCp932(mainName);
   const std::wstring target = SaverDataFolder + text::FromCp932(name);
   ForceFolders(FolderPart(target));  // a failure shows as the failed copy
-  if (CopyFileChecked(source, target) == rc::kOk) return rc::kOk;
+  if (CopyFileIntoPlace(source, target) == rc::kOk) return rc::kOk;
   if (source == target) return rc::kOk;  // a file copied onto itself is there already
   payload::Reporter().ShowInstallError(rc::kMovieCopyFailed, source);
   return rc::kMovieCopyFailed;
@@ -211,8 +211,11 @@ rc::Result ExtractSaverEntry(const std::wstring& folder, int entry) {
   if (result == rc::kOk && chunk.unpackedSize == 0) return rc::kOk;  // nothing to write
   if (result == rc::kOk && !FolderExists(FolderPart(path))) result = ForceFolders(FolderPart(path));
   if (result == rc::kOk) result = dataFile.Seek(static_cast<std::int64_t>(chunk.offset));
+  // The entry's file takes its name only when complete.
   if (result == rc::kOk)
-    result = chunk.compressed ? ExplodeChunk(chunk, path, written) : CopyChunk(chunk, path, written);
+    result = WriteIntoPlace(path, [&](const std::wstring& temporary) {
+      return chunk.compressed ? ExplodeChunk(chunk, temporary, written) : CopyChunk(chunk, temporary, written);
+    });
 
   if (result != rc::kOk) {
     if (IsReadFailure(result)) {
@@ -275,11 +278,13 @@ rc::Result WriteSaverSettings() {
   payload::Reporter().ShowStatus(LoadMessage(msg::sWritingSaverData));
   if (SaverDataFolder.empty()) return rc::kUnsafeSaverName;
   const std::wstring path = SaverDataFolder + kSettingsFileName;
-  FileStream file;
-  rc::Result result = file.Create(path);
-  if (result == rc::kOk) result = file.Write(SaverSettingsBlock.bytes.data(), payload::kSettingsSize);
-  const rc::Result closed = file.Close();
-  if (result == rc::kOk) result = closed;
+  const rc::Result result = WriteIntoPlace(path, [](const std::wstring& temporary) {
+    FileStream file;
+    rc::Result written = file.Create(temporary);
+    if (written == rc::kOk) written = file.Write(SaverSettingsBlock.bytes.data(), payload::kSettingsSize);
+    const rc::Result closed = file.Close();
+    return written == rc::kOk ? closed : written;
+  });
   if (result != rc::kOk) payload::Reporter().ShowInstallError(result, path);
   return result;
 }

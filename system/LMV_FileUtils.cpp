@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "messages/MessageBox.h"
+#include "system/InstallJournal.h"
 #include "system/SafeLoading.h"
 
 std::wstring WindowsFolder;
@@ -16,6 +17,7 @@ std::wstring WorkFolder;
 namespace {
 
 constexpr int kWorkFolderNumbers = 1000;       // work-folder numbers tried: 1 to 1000
+const wchar_t kLockExtension[] = L".lock";      // beside each owned work folder, held open by its owner
 constexpr UINT kSystemDirBuffer = 301;         // first buffer for GetSystemDirectory
 const wchar_t kSaverExtension[] = L".scr";
 const wchar_t kDataFolderSuffix[] = L" dir\\";
@@ -119,7 +121,94 @@ rc::Result InitInstallFolders(const std::wstring& installerPath) {
   if (WindowsFolder.empty() || SystemFolder.empty() || InstallerFolder.empty()) {
     return rc::kNoTempFolder;
   }
-  return CreateWorkFolder(L"LVF", WorkFolder);
+  RemoveDeadWorkFolders(L"LVF");
+  return CreateOwnedWorkFolder(L"LVF", WorkFolder);
+}
+
+namespace {
+
+// The lock file of this process's work folder, open until the folder is gone.
+HANDLE workFolderLock = INVALID_HANDLE_VALUE;
+std::wstring workFolderLockPath;
+
+bool IsDigits(const std::wstring& text) {
+  if (text.empty()) return false;
+  for (const wchar_t c : text)
+    if (c < L'0' || c > L'9') return false;
+  return true;
+}
+
+}  // namespace
+
+void RemoveDeadWorkFolders(const std::wstring& prefix) {
+  const std::wstring temp = TempFolder();
+  if (temp.empty()) return;
+  std::vector<std::wstring> numbers;
+  {
+    WIN32_FIND_DATAW entry;
+    FindHandle find(FindFirstFileW((temp + prefix + L"*" + kLockExtension).c_str(), &entry));
+    if (find.get() == INVALID_HANDLE_VALUE) return;
+    do {
+      const std::wstring name = entry.cFileName;
+      const std::size_t stem = name.size() - (sizeof kLockExtension / sizeof(wchar_t) - 1);
+      if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || name.size() <= prefix.size() + 5) continue;
+      const std::wstring number = name.substr(prefix.size(), stem - prefix.size());
+      if (IsDigits(number)) numbers.push_back(number);
+    } while (FindNextFileW(find.get(), &entry));
+  }
+  for (const auto& number : numbers) {
+    const std::wstring folder = temp + prefix + number;
+    const std::wstring lock = folder + kLockExtension;
+    // Opened without any sharing only when no live owner holds it.
+    HANDLE handle = CreateFileW(lock.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) continue;
+    const bool gone = DeleteFolderTree(folder + L'\\') == rc::kOk;
+    CloseHandle(handle);
+    // A folder that stays keeps its lock file: the next start-up tries again.
+    if (gone) DeleteFileW(lock.c_str());
+  }
+}
+
+rc::Result CreateOwnedWorkFolder(const std::wstring& prefix, std::wstring& folder) {
+  const std::wstring temp = TempFolder();
+  if (temp.empty()) return rc::kNoTempFolder;
+  folder = temp + prefix;
+  DWORD lastError = ERROR_ALREADY_EXISTS;
+  for (int n = 1; n <= kWorkFolderNumbers; ++n) {
+    const std::wstring candidate = folder + std::to_wstring(n);
+    const std::wstring lock = candidate + kLockExtension;
+    if (GetFileAttributesW(candidate.c_str()) != INVALID_FILE_ATTRIBUTES ||
+        GetFileAttributesW(lock.c_str()) != INVALID_FILE_ATTRIBUTES)
+      continue;
+    // The lock file claims the number first; it stays open, shared for reading only.
+    HANDLE handle = CreateFileW(lock.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      lastError = GetLastError();
+      continue;
+    }
+    if (!CreateDirectoryW(candidate.c_str(), nullptr)) {
+      lastError = GetLastError();
+      CloseHandle(handle);
+      DeleteFileW(lock.c_str());
+      continue;
+    }
+    ReleaseWorkFolder();
+    workFolderLock = handle;
+    workFolderLockPath = lock;
+    folder = candidate + L'\\';
+    return rc::kOk;
+  }
+  return lastError != 0 ? static_cast<rc::Result>(lastError) : static_cast<rc::Result>(ERROR_ALREADY_EXISTS);
+}
+
+void ReleaseWorkFolder() {
+  if (workFolderLock == INVALID_HANDLE_VALUE) return;
+  CloseHandle(workFolderLock);
+  workFolderLock = INVALID_HANDLE_VALUE;
+  DeleteFileW(workFolderLockPath.c_str());
+  workFolderLockPath.clear();
 }
 
 rc::Result CreateWorkFolder(const std::wstring& prefix, std::wstring& folder) {
@@ -251,7 +340,12 @@ rc::Result RemoveSaverFiles(const std::wstring& folder, const std::wstring& name
   rc::Result result = rc::kOk;
   const std::wstring program = folder + name + kSaverExtension;
   const std::wstring data = folder + name + kDataFolderSuffix;
-  if (FileExists(program)) result = DeleteFileForced(program);
+  // During an installation earlier copies are set aside, so that an installation
+  // that dies can put them back; one that cannot be moved is deleted as before.
+  bool moved = false;
+  if (const rc::Result r = Journal.MoveAside(program, moved); r != rc::kOk) return r;
+  if (!moved && FileExists(program)) result = DeleteFileForced(program);
+  if (const rc::Result r = Journal.MoveAside(data, moved); r != rc::kOk) return r;
   // A program that stays is not hidden by a data folder that went.
   if (FolderExists(data)) {
     rc::Result folderResult = DeleteFolderTree(data);
@@ -262,7 +356,9 @@ rc::Result RemoveSaverFiles(const std::wstring& folder, const std::wstring& name
 
 rc::Result CreateSaverDataFolder(const std::wstring& folder, const std::wstring& name) {
   const std::wstring data = folder + name + kDataFolderSuffix;
-  if (FolderExists(data) || CreateDirectoryW(data.c_str(), nullptr)) return rc::kOk;
+  if (FolderExists(data)) return rc::kOk;
+  if (const rc::Result r = Journal.NoteCreatedFolder(data); r != rc::kOk) return r;
+  if (CreateDirectoryW(data.c_str(), nullptr)) return rc::kOk;
   DWORD error = GetLastError();
   if (error == ERROR_ALREADY_EXISTS) return rc::kOk;
   return static_cast<rc::Result>(error);

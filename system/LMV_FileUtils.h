@@ -17,7 +17,8 @@ extern std::wstring InstallerFolder;
 extern std::wstring WorkFolder;
 
 // Sets the four folders from the environment, the system and the installer's
-// own full path, then creates WorkFolder ("LVF" + number under TEMP).
+// own full path, removes the work folders of dead installer processes, then
+// creates WorkFolder ("LVF" + number under TEMP, owned by this process).
 // Returns 0, the Windows error code of the work-folder creation, or
 // rc::kNoTempFolder when a folder cannot be determined at all (start-up then
 // reports a damaged installer).
@@ -41,6 +42,16 @@ std::wstring FolderOfPath(const std::wstring& path);
 // + prefix. An unset or empty TEMP falls back to the system's temporary folder;
 // with no temporary folder at all the result is rc::kNoTempFolder.
 rc::Result CreateWorkFolder(const std::wstring& prefix, std::wstring& folder);
+
+// Like CreateWorkFolder, but the folder is tied to this process: the number is
+// claimed by a lock file TEMP\<prefix><n>.lock beside the folder, created
+// first and held open (shared for reading only) until ReleaseWorkFolder.
+rc::Result CreateOwnedWorkFolder(const std::wstring& prefix, std::wstring& folder);
+// Closes and deletes the lock file; called once the work folder is gone.
+void ReleaseWorkFolder();
+// Removes TEMP\<prefix><n>\ of every lock file that no live process holds,
+// then the lock file. Folders without a lock file are never touched.
+void RemoveDeadWorkFolders(const std::wstring& prefix);
 
 // Deletes a file, clearing read-only/hidden/system on a second try.
 // 0 when gone (or never there), rc::kFileBusy when it stays.

@@ -44,6 +44,8 @@ constexpr Result kNotPeImage = -548;           // installer image is not an x86 
 constexpr Result kNoPayloadOffsetField = -549; // installer image has no usable ".lvpoff" section
 constexpr Result kBadSaverProgramRecord = -550; // slot 6 is not saverName + ".scr" (any ASCII case) with destination 2
 constexpr Result kWindowNotCreated = -551;     // the preparing or the installer window could not be created
+constexpr Result kInstallationRunning = -552;  // an installation of the same saver runs (its journal is held open)
+constexpr Result kJournalUndoIncomplete = -553; // a dead installation's journal could not be fully undone; it stays
 
 // --- user decisions ------------------------------------------------------
 constexpr Result kUserDeclined = -454;          // the user declined to overwrite an earlier copy

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "messages/Messages.h"
+#include "system/InstallJournal.h"
 #include "system/LMV_FileUtils.h"
 #include "system/LMV_RegistryUtils.h"
 #include "system/LMV_StringUtils.h"
@@ -47,6 +48,10 @@ rc::Result SetCurrentScreenSaver(const std::wstring& programPath) {
   if (length == 0 || length > size) return rc::kFileMissing;
   const std::wstring shortPath(buffer.data(), length);
 
+  // The entry of before is recorded, to be written back should the installation die.
+  if (const rc::Result noted = Journal.NoteProfileValue(kProfileFile, kProfileSection, kProfileKey);
+      noted != rc::kOk)
+    return noted;
   if (!WritePrivateProfileStringW(kProfileSection, kProfileKey, shortPath.c_str(), kProfileFile)) {
     DWORD error = GetLastError();
     return static_cast<rc::Result>(error != 0 ? error : ERROR_WRITE_FAULT);

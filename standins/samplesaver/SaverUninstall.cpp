@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "system/InstallJournal.h"
 #include "system/LMV_FileUtils.h"
 #include "system/LMV_RegistryUtils.h"
 
@@ -36,6 +37,15 @@ bool RemoveEntry(HKEY root, const std::wstring& name) {
 }  // namespace
 
 int UninstallSaver(const SaverContent& content) {
+  // An installation of this saver that died half way is undone first; one that
+  // still runs is not interfered with.
+  Recovery found = Recovery::None;
+  const std::wstring folder = content.programPath.substr(0, content.programPath.find_last_of(L'\\') + 1);
+  if (RecoverInstallation(JournalPathFor(folder, content.name), found) != rc::kOk ||
+      found == Recovery::OwnerRunning)
+    return 1;
+  // Undone, the installation may have put back an earlier copy of this program:
+  // that copy is what is uninstalled now.
   bool complete = true;
   // ShortPathOf needs the file: before it is deleted.
   ForgetAsCurrentScreenSaver(content.programPath);

@@ -76,6 +76,30 @@ TEST_F(WorkFolders, InitSetsAllFourFolders) {
   EXPECT_EQ(InstallerFolder, L"C:\\setup\\");
   EXPECT_EQ(WorkFolder, temp_.path() + L"LVF1\\");
   EXPECT_TRUE(Exists(WorkFolder));
+  ReleaseWorkFolder();
+}
+
+// A work folder is tied to its process by a lock file beside it, held open while
+// the process runs: a dead owner's folder goes at the next start-up and its
+// number is free again; a live owner's folder, and one without a lock file, stay.
+TEST_F(WorkFolders, DeadOwnersFolderGoesLiveOwnersAndUnknownOnesStay) {
+  ScopedEnvironment tempVar(L"TEMP", temp_.path().c_str());
+  const std::wstring dead = temp_.path() + L"LVF1", unknown = temp_.path() + L"LVF2", live = temp_.path() + L"LVF3";
+  for (const auto& folder : {dead, unknown, live}) {
+    CreateDirectoryW(folder.c_str(), nullptr);
+    WriteText(folder + L"\\temp.dat", "package copy");
+  }
+  WriteText(dead + L".lock", "");
+  HANDLE liveLock = CreateFileW((live + L".lock").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, 0, nullptr);
+  ASSERT_EQ(InitInstallFolders(L"C:\\setup\\install.exe"), rc::kOk);
+  EXPECT_EQ(WorkFolder, dead + L"\\");
+  EXPECT_FALSE(Exists(dead + L"\\temp.dat"));
+  EXPECT_TRUE(Exists(unknown + L"\\temp.dat") && Exists(live + L"\\temp.dat"));
+  RemoveDeadWorkFolders(L"LVF");  // another start-up while this one runs
+  EXPECT_TRUE(Exists(WorkFolder));
+  ReleaseWorkFolder();
+  EXPECT_FALSE(Exists(dead + L".lock"));
+  CloseHandle(liveLock);
 }
 
 TEST_F(WorkFolders, InstallerPathWithoutFolderIsRefusedBeforeAnythingIsCreated) {

@@ -34,7 +34,9 @@ TEST_F(CompressedRecordTest, WrongUnpackedSizeIsMinus13WithABoxOnlyForLibraries)
   ASSERT_EQ(InstallPackage(package_), rc::kOk);
   EXPECT_EQ(ExtractSlot(6), rc::kExplodedSizeMismatch);
   EXPECT_TRUE(boxes_.empty());
-  EXPECT_TRUE(FileExistsAt(system_ + L"Night.scr")) << "the written file is left in place";
+  // A file of the wrong length never takes the program's name.
+  EXPECT_FALSE(FileExistsAt(system_ + L"Night.scr"));
+  EXPECT_FALSE(FileExistsAt(system_ + L"Night.scr.lvtmp"));
   EXPECT_EQ(ExtractSlot(9), rc::kExplodedSizeMismatch);
   ASSERT_EQ(boxes_.size(), 1u);
   EXPECT_NE(boxes_[0].text.find(data_ + L"saver1.dll"), std::wstring::npos);

@@ -154,12 +154,15 @@ TEST_F(SaverDataFileTest, WithoutTheLibraryCompressedEntriesAreMinus35) {
   EXPECT_FALSE(FileExistsAt(data_ + L"second.bin"));
 }
 
-TEST_F(SaverDataFileTest, CompressedEntryOntoAFolderIsMinus16) {
+// Exploded beside it, the entry cannot take the folder's name: the system's
+// code, as for a stored entry, and nothing is left of it.
+TEST_F(SaverDataFileTest, CompressedEntryOntoAFolderGivesTheSystemsCode) {
   Compressed("taken", PatternBytes(500, 5));
   Write();
   ASSERT_TRUE(CreateDirectoryW((data_ + L"taken").c_str(), nullptr));
-  EXPECT_EQ(InstallSaverContent(), rc::kFileMissing);
+  EXPECT_EQ(InstallSaverContent(), static_cast<rc::Result>(ERROR_ACCESS_DENIED));
   EXPECT_TRUE(ListTree(data_ + L"taken\\").empty());
+  EXPECT_FALSE(FileExistsAt(data_ + L"taken.lvtmp"));
 }
 
 TEST_F(SaverDataFileTest, StoredEntryThatCannotBeCreatedShowsTheReadErrorBox) {
