@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <map>
 #include <set>
 
 #include "payload/PayloadFormat.h"
@@ -421,6 +423,150 @@ TEST_F(CancelAtPause, EveryStatusTextLeavesNothingBehind) {
   std::printf("cancel honoured at %d of %d texts, too late at %d\n", cancelled - tooLate, cancelled, tooLate);
   EXPECT_LE(tooLate, 1) << "only the last text may come after the last cancel point";
   EXPECT_GE(cancelled, static_cast<int>(texts.size()) - 1) << "Cancel could not be pressed at most texts";
+}
+
+
+// --- Killed at any point ------------------------------------------------------------
+// An installation ended at many points, then a check run (the same package with
+// an empty player-setup slot: its start-up undoes a dead installation, then
+// stops with -531) and a complete silent run of the same installer.
+
+// Snapshot items without the files' write times: an installation done again gives the same.
+std::map<std::wstring, std::wstring> Timeless(const Snapshot& snapshot) {
+  std::map<std::wstring, std::wstring> items = snapshot.items;
+  for (auto& [item, print] : items)
+    if (const std::size_t time = print.find(L" time "); time != std::wstring::npos) print.erase(time, 22);
+  return items;
+}
+
+// Work folders, journals, set-aside and temporary files anywhere.
+std::string Leftovers(const Snapshot& snapshot) {
+  std::wstring work = L"file " + TempFolder().wstring() + L"\\lvf";
+  for (wchar_t& c : work) c = static_cast<wchar_t>(towlower(c));
+  std::string found;
+  for (const auto& [item, print] : snapshot.items)
+    for (const wchar_t* mark : {work.c_str(), L".lvtmp", L"~lvold", L"~lvdel", L".lvj"})
+      if (item.find(mark) != std::wstring::npos) found += Narrow(item) + "\n";
+  return found;
+}
+
+// The uninstall entry and system.ini agree with the program file.
+bool Agree(const std::string& name) {
+  const fs::path program = SystemFolder() / (name + ".scr");
+  const std::wstring key = std::wstring(kUninstallKey) + L"\\" + Widen(name);
+  bool entry = false;
+  for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) continue;
+    entry = true;
+    RegCloseKey(opened);
+  }
+  wchar_t shortPath[MAX_PATH] = L"";
+  const bool installed = GetShortPathNameW(program.c_str(), shortPath, MAX_PATH) != 0;
+  return entry == installed && installed == (lstrcmpiW(CurrentSaverEntry().c_str(), shortPath) == 0);
+}
+
+struct Installers {
+  lvpack::InstallerFile older, normal, killable, check;
+};
+
+// The installers of one saver; its older version differs in every file's size.
+Installers MakeInstallers(const std::string& name) {
+  const fs::path folder = CaseFolder(name);
+  fs::create_directories(folder / "new");
+  fs::create_directories(folder / "old");
+  Installers set;
+  lvpack::PackagePlan plan = SilentPackage(folder / "new", name);
+  set.normal = Assemble(plan, folder / "setup.exe");
+  set.check = Assemble(plan, folder / "check.exe");
+  set.check.block.Slot(payload::kSlotFlashSetup)->nameLength = 0;
+  const char* image = std::getenv("LV_KILLABLE_IMAGE");  // a Unix path, seen as Z:
+  std::string killable = image != nullptr ? image : "";
+  std::replace(killable.begin(), killable.end(), '/', '\\');
+  plan.image = "Z:" + killable;
+  set.killable = Assemble(plan, folder / "killable.exe");
+  const lvpack::PackagePlan older = SilentPackage(folder / "old", name);
+  WriteBytes(folder / "old" / "saver.scr", Bytes(3000, 'O'));
+  WriteBytes(folder / "old" / "content" / "scene.dat", Bytes(100, 'o'));
+  WriteBytes(folder / "old" / "content" / "only old.txt", Bytes(7, 'x'));
+  set.older = Assemble(older, folder / "older.exe");
+  for (auto* installer : {&set.normal, &set.check, &set.killable, &set.older}) Save(*installer);
+  return set;
+}
+
+// How many changes a complete run of the killable installer makes.
+long CountChanges(const Installers& set) {
+  const fs::path count = set.killable.path.parent_path() / "changes.txt";
+  const Outcome outcome = RunInstaller(set.killable.path, kLimitMs, {}, {L"LV_CHANGES_FILE=" + count.wstring()});
+  EXPECT_EQ(outcome.exitCode, 0u) << Describe(outcome);
+  long changes = 0;
+  std::ifstream(count) >> changes;
+  return changes;
+}
+
+TEST_F(Fault, KillPointsEndBeforeOrAfterOnTheNextRun) {
+  const Installers fresh = MakeInstallers("Kill RF");
+  const long freshChanges = CountChanges(fresh);
+  const Installers over = MakeInstallers("Kill RO");
+  ASSERT_EQ(RunInstaller(over.older.path, kLimitMs).exitCode, 0u);
+  const long overChanges = CountChanges(over);
+  std::printf("changes of a complete installation: %ld fresh, %ld over an older copy\n", freshChanges, overChanges);
+  ASSERT_GT(freshChanges, 20);
+
+  struct Row {
+    bool olderCopy;
+    long changes;  // ended just before change N + 1; -1: ended at `ms` instead
+    DWORD ms;
+  };
+  std::vector<Row> rows;
+  constexpr int kSteps = 11;
+  for (int i = 0; i <= kSteps; ++i) {  // the last point comes just before the last change
+    rows.push_back({false, (freshChanges - 1) * i / kSteps, 0});
+    rows.push_back({true, (overChanges - 1) * i / kSteps, 0});
+  }
+  for (const DWORD ms : {150u, 400u, 700u, 1000u}) rows.push_back({ms % 200 == 0, -1, ms});
+
+  int sawBefore = 0, sawAfter = 0;
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    const Row& row = rows[r];
+    char name[32];
+    std::snprintf(name, sizeof name, "Kill %02zu", r);
+    SCOPED_TRACE(name);
+    const Installers set = MakeInstallers(name);
+    if (row.olderCopy) {
+      ASSERT_EQ(RunInstaller(set.older.path, kLimitMs).exitCode, 0u);
+    }
+    const Snapshot before = TakeSnapshot();
+    const Outcome killed =
+        row.changes >= 0
+            ? RunInstaller(set.killable.path, kLimitMs, {}, {L"LV_KILL_AFTER_CHANGES=" + std::to_wstring(row.changes)})
+            : RunInstaller(set.normal.path, row.ms);
+    const Outcome check = RunInstaller(set.check.path, kLimitMs);
+    const Snapshot checked = TakeSnapshot();
+    const bool checkedAgree = Agree(name);
+    const Outcome rerun = RunInstaller(set.normal.path, kLimitMs);
+    const Snapshot after = TakeSnapshot();
+
+    const bool isBefore = Timeless(checked) == Timeless(before);
+    const bool isAfter = Timeless(checked) == Timeless(after);
+    sawBefore += isBefore;
+    sawAfter += isAfter;
+    std::printf("%s %-10s ended %-9s %-38s check %d: %s\n", name, row.olderCopy ? "over older" : "fresh",
+                (row.changes >= 0 ? "@" + std::to_string(row.changes) : std::to_string(row.ms) + " ms").c_str(),
+                Describe(killed).c_str(), static_cast<std::int32_t>(check.exitCode),
+                isBefore ? "before" : isAfter ? "after" : "NEITHER");
+    EXPECT_TRUE(isBefore || isAfter) << "against before:\n" << Join(Compare(before, checked, {}))
+                                     << "against after:\n" << Join(Compare(after, checked, {}));
+    EXPECT_EQ(static_cast<std::int32_t>(check.exitCode), rc::kEmptySlot) << Describe(check);
+    EXPECT_EQ(rerun.exitCode, 0u) << Describe(rerun);
+    EXPECT_EQ(Leftovers(checked) + Leftovers(after), "");
+    EXPECT_TRUE(checkedAgree && Agree(name));
+    for (const auto& line : Compare(before, after, {}))  // "~ item (print -> print)"
+      EXPECT_TRUE(IsSaverPlace(line.substr(2, line.find(L" (") - 2), name)) << Narrow(line);
+    EXPECT_EQ(fs::file_size(SystemFolder() / (std::string(name) + ".scr")), 4000u);
+    EXPECT_FALSE(fs::exists(SystemFolder() / (std::string(name) + " dir") / "only old.txt"));
+  }
+  std::printf("%zu kill points: %d ended as before, %d as after\n", rows.size(), sawBefore, sawAfter);
 }
 
 }  // namespace
