@@ -199,8 +199,18 @@ rc::Result TSwfMovie::uncompressSWF() {
   // The plain file keeps the version byte and the declared length unchanged.
   plain.write("FWS", 3);
   plain.write(header + 3, kHeaderBytes - 3);
+  // It ends at the declared length: inflating further would let a few bytes
+  // of zlib data fill the TEMP folder with what no reader looks at.
+  const std::uint32_t declaredLength = LittleEndian32(header + 4);
+  std::uint64_t bodyLeft = declaredLength > kHeaderBytes ? declaredLength - kHeaderBytes : 0;
   unsigned char block[kCopyBlock];
-  while (std::size_t got = inflater.read(block, sizeof block)) plain.write(block, got);
+  while (bodyLeft > 0) {
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof block, bodyLeft));
+    const std::size_t got = inflater.read(block, want);
+    if (got == 0) break;
+    plain.write(block, got);
+    bodyLeft -= got;
+  }
   return 0;
 }
 

@@ -44,8 +44,9 @@ class TSwfMovie {
   rc::Result readSWFSignature();
 
   // Rebuilds the compressed movie swfFilename as tempFolder/unCompressedSWF.swf
-  // (creating tempFolder first when empty). 0, or the OS error code when no
-  // temporary folder could be created.
+  // (creating tempFolder first when empty), at most as long as the movie's
+  // declared length. 0, or the OS error code when no temporary folder could
+  // be created.
   rc::Result uncompressSWF();
 
   // Reads the plain movie header at `path` into the movie fields.

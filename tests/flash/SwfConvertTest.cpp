@@ -1,4 +1,5 @@
 // Conversion of compressed movies into a plain copy in the panel's folder.
+#include <algorithm>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -73,6 +74,64 @@ TEST_F(SwfConvertTest, BytesAfterTheStreamAreNotInflated) {
   compressed.insert(compressed.end(), {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16});
   ASSERT_EQ(0, convert(compressed));
   EXPECT_EQ(plain, ReadFile(reader.plainCopyPath()));
+}
+
+// A zlib stream of `size` zero bytes, made a megabyte at a time.
+Bytes ZeroStream(std::size_t size) {
+  z_stream z{};
+  deflateInit(&z, Z_BEST_COMPRESSION);
+  const Bytes zeros(1 << 20);
+  Bytes out;
+  unsigned char buffer[1 << 16];
+  for (std::size_t left = size; left > 0 || z.avail_in > 0;) {
+    const std::size_t piece = std::min(left, zeros.size());
+    z.next_in = const_cast<Bytef*>(zeros.data());
+    z.avail_in = static_cast<uInt>(piece);
+    left -= piece;
+    do {
+      z.next_out = buffer;
+      z.avail_out = sizeof buffer;
+      deflate(&z, left == 0 ? Z_FINISH : Z_NO_FLUSH);
+      out.insert(out.end(), buffer, buffer + (sizeof buffer - z.avail_out));
+    } while (z.avail_out == 0);
+  }
+  deflateEnd(&z);
+  return out;
+}
+
+// The plain copy ends at the declared length, whatever the stream holds beyond.
+TEST_F(SwfConvertTest, PlainCopyEndsAtDeclaredLength) {
+  const Bytes plain = sampleMovie();
+  Bytes longer = plain;
+  longer.insert(longer.end(), 5000, 'x');  // inflates past the declared end
+  Bytes compressed = SwfBuilder::Compress(longer);
+  std::copy(plain.begin() + 4, plain.begin() + 8, compressed.begin() + 4);
+  ASSERT_EQ(0, convert(compressed, "longer.swf"));
+  EXPECT_EQ(plain, ReadFile(reader.plainCopyPath()));
+
+  compressed[4] = 5;  // declared shorter than the header itself
+  compressed[5] = compressed[6] = compressed[7] = 0;
+  ASSERT_EQ(0, convert(compressed, "short.swf"));
+  const Bytes headerOnly = ReadFile(reader.plainCopyPath());
+  EXPECT_EQ(Bytes({'F', 'W', 'S', 7, 5, 0, 0, 0}), headerOnly);
+}
+
+// 64 MiB of zeros behind a header that declares 100 bytes: 100 bytes reach
+// TEMP, and the header reader finds no background tag in them.
+TEST_F(SwfConvertTest, CompressionBombEndsWithReadErrorAtDeclaredLength) {
+  constexpr std::uint32_t kDeclared = 100;
+  Bytes bomb{'C', 'W', 'S', 7, kDeclared, 0, 0, 0};
+  const Bytes stream = ZeroStream(std::size_t{64} << 20);
+  bomb.insert(bomb.end(), stream.begin(), stream.end());
+  WriteFile(file("bomb.swf"), bomb);
+  reader.swfFilename = file("bomb.swf");
+  try {
+    reader.readMovie();
+    ADD_FAILURE() << "no error raised";
+  } catch (const InstallerError& e) {
+    EXPECT_EQ(ErrorKind::ReadError, e.kind());
+  }
+  EXPECT_EQ(kDeclared, std::filesystem::file_size(reader.plainCopyPath()));
 }
 
 TEST_F(SwfConvertTest, SecondMovieReusesFolderAndOverwritesFiles) {
