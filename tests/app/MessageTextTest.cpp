@@ -4,6 +4,7 @@
 
 #include "app/InstallErrorText.h"
 #include "app/OutcomeText.h"
+#include "messages/MessageIds.h"
 #include "tests/app/CatalogueTexts.h"
 
 namespace {

@@ -1,33 +1,37 @@
-// The catalogue is read back from the program's own string table, as the installer does.
+// The program's own string table, read back as the installer reads it, holds
+// every catalogue text character for character, and no text besides them.
+#include <windows.h>
+
+#include <set>
+
 #include <gtest/gtest.h>
 
 #include "messages/Messages.h"
+#include "tests/app/CatalogueTexts.h"
 
-TEST(Catalogue, KeepsLeadingSpaces) {
-  EXPECT_EQ(LoadMessage(msg::sSameNameOverwriteQuery),
-            L" 同じ名称のスクリーンセーバーがあります。上書きしますか？");
-  EXPECT_EQ(LoadMessage(msg::sDeletingInstalledFiles), L" インストールしたファイルを削除中...");
+namespace {
+
+constexpr int kStringsPerBlock = 16;  // a string-table resource holds 16 numbered texts
+
+// Collects the numbers of the non-empty texts of one string-table block.
+BOOL CALLBACK CollectBlock(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR numbers) {
+  if (!IS_INTRESOURCE(name)) return TRUE;
+  const int first = (static_cast<int>(reinterpret_cast<ULONG_PTR>(name)) - 1) * kStringsPerBlock;
+  for (int id = first; id < first + kStringsPerBlock; ++id)
+    if (!LoadMessage(id).empty()) reinterpret_cast<std::set<int>*>(numbers)->insert(id);
+  return TRUE;
 }
 
-TEST(Catalogue, KeepsTrailingSpaces) {
-  EXPECT_EQ(LoadMessage(msg::sProductError), L"Lumivaneエラー = ");
-  EXPECT_EQ(LoadMessage(msg::sInstallErrorPrefix), L"インストールエラー: ");
-  EXPECT_EQ(LoadMessage(msg::sZipExpandError), L"Zip Error: Problem expanding data in memory. ");
+TEST(Catalogue, StringTableHoldsExactlyTheCatalogueTexts) {
+  std::set<int> catalogued;
+  for (const CatalogueEntry& entry : kCatalogue) {
+    EXPECT_EQ(LoadMessage(entry.id), entry.text) << "message " << entry.id;
+    catalogued.insert(entry.id);
+  }
+  std::set<int> inTable;
+  EnumResourceNamesW(nullptr, RT_STRING, CollectBlock, reinterpret_cast<LONG_PTR>(&inTable));
+  EXPECT_FALSE(inTable.empty());
+  for (int id : inTable) EXPECT_EQ(1u, catalogued.count(id)) << "text " << id << " is in no catalogue entry";
 }
 
-TEST(Catalogue, KeepsLineBreaksAndBackslash) {
-  EXPECT_EQ(LoadMessage(msg::sRestartQuery),
-            L"インストールが完了しました。コンピュータを再起動する必要があります。\r\n\r\n"
-            L"今すぐコンピュータを再起動しますか？");
-  EXPECT_EQ(LoadMessage(msg::sDirSuffix), L" dir\\");
-}
-
-TEST(Catalogue, DistinguishesTheTwoDataFileReadErrors) {
-  EXPECT_EQ(LoadMessage(msg::sSaverDataReadError), L"スクリーンセーバーのデータファイル読込みエラー");
-  EXPECT_EQ(LoadMessage(msg::sSaverDataFileReadError), L"スクリーンセーバーデータファイルの読込みエラー");
-}
-
-TEST(Catalogue, EmptyAndUnusedNumbersGiveEmptyText) {
-  EXPECT_EQ(LoadMessage(msg::sNoDetail), L"");
-  EXPECT_EQ(LoadMessage(65251), L"");
-}
+}  // namespace
