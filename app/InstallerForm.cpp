@@ -116,6 +116,7 @@ void TInstallerForm::FormCreate() {
   for (ui::Window* control : std::initializer_list<ui::Window*>{
            &labCopying, &installBtn, &doneBtn, &cancelBtn, &licenseScrollBox})
     control->SetFont(font_->handle());
+  ui::Window(moviePanel1->handle()).SetFont(font_->handle());  // the movie's ambient font
   SetSizeable(false);
   const ui::Bounds bounds = GetBounds();
   SetBounds((GetSystemMetrics(SM_CXSCREEN) - bounds.width) / 2,
@@ -226,6 +227,9 @@ void TInstallerForm::ApplicationEvents1Message(MSG& message, bool& handled) {
   // SwallowRightClick. The button's release is swallowed too: text boxes open
   // their context menu on it, and no window of the installer reacts to a right click.
   if (message.message == WM_RBUTTONDOWN || message.message == WM_RBUTTONUP) handled = true;
+  // Keys aimed at the movie go to the player first.
+  if (!handled && InstallerForm != nullptr && InstallerForm->moviePanel1 != nullptr)
+    handled = InstallerForm->moviePanel1->translateAccelerator(message);
   if (!handled && InstallerForm != nullptr && InstallerForm->HandleKey(message)) handled = true;
 }
 

@@ -4,134 +4,38 @@
 
 #include "flash/ShockwaveFlashIds.h"
 
-// ---------------------------------------------------------------------------
-// Container objects. Each is its own COM object with its own reference count,
-// because client site, in-place site and frame all derive from IOleWindow and
-// answer GetWindow differently (site: the panel; frame: the top-level window).
+namespace {
 
-class FlashControlFrame final : public IOleInPlaceFrame {
+constexpr int kHimetricPerInch = 2540;
+
+// A BSTR that is freed when it goes.
+class ComString {
  public:
-  explicit FlashControlFrame(HWND window) : window_(window) {}
-  STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-    if (!out) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IOleWindow || riid == IID_IOleInPlaceUIWindow ||
-        riid == IID_IOleInPlaceFrame) {
-      *out = static_cast<IOleInPlaceFrame*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
+  explicit ComString(const std::wstring& text) : text_(SysAllocString(text.c_str())) {
+    if (!text_) throw ComError("Out of memory for a string", E_OUTOFMEMORY);
   }
-  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-  STDMETHODIMP_(ULONG) Release() override {
-    LONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return left;
-  }
-  STDMETHODIMP GetWindow(HWND* window) override {
-    if (!window) return E_POINTER;
-    *window = window_;
-    return S_OK;
-  }
-  STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-  STDMETHODIMP GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
-  STDMETHODIMP RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
-  STDMETHODIMP SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
-  STDMETHODIMP SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override { return S_OK; }
-  STDMETHODIMP InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return S_OK; }
-  STDMETHODIMP SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
-  STDMETHODIMP RemoveMenus(HMENU) override { return S_OK; }
-  STDMETHODIMP SetStatusText(LPCOLESTR) override { return S_OK; }
-  STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
-  STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+  ~ComString() { SysFreeString(text_); }
+  ComString(const ComString&) = delete;
+  ComString& operator=(const ComString&) = delete;
+  BSTR get() const { return text_; }
 
  private:
-  LONG refs_ = 1;
-  HWND window_;
+  BSTR text_;
 };
 
-class FlashControlSite final : public IOleClientSite, public IOleInPlaceSite {
- public:
-  STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (riid == IID_IUnknown || riid == IID_IOleClientSite)
-      *out = static_cast<IOleClientSite*>(this);
-    else if (riid == IID_IOleWindow || riid == IID_IOleInPlaceSite)
-      *out = static_cast<IOleInPlaceSite*>(this);
-    else
-      return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-  STDMETHODIMP_(ULONG) Release() override {
-    LONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return left;
-  }
+// A size in pixels of the screen as OLE's HIMETRIC units.
+SIZEL ToHimetric(int width, int height) {
+  HDC screen = GetDC(nullptr);
+  const SIZEL size{MulDiv(width, kHimetricPerInch, GetDeviceCaps(screen, LOGPIXELSX)),
+                   MulDiv(height, kHimetricPerInch, GetDeviceCaps(screen, LOGPIXELSY))};
+  ReleaseDC(nullptr, screen);
+  return size;
+}
 
-  void place(HWND parent, const RECT& bounds) {
-    parent_ = parent;
-    bounds_ = bounds;
-  }
-
-  // IOleClientSite
-  STDMETHODIMP SaveObject() override { return S_OK; }
-  STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** out) override {
-    if (out) *out = nullptr;
-    return E_NOTIMPL;
-  }
-  STDMETHODIMP GetContainer(IOleContainer** out) override {
-    if (out) *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP ShowObject() override { return S_OK; }
-  STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
-  STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
-
-  // IOleWindow / IOleInPlaceSite
-  STDMETHODIMP GetWindow(HWND* window) override {
-    if (!window) return E_POINTER;
-    *window = parent_;
-    return parent_ ? S_OK : E_FAIL;
-  }
-  STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-  STDMETHODIMP CanInPlaceActivate() override { return parent_ ? S_OK : S_FALSE; }
-  STDMETHODIMP OnInPlaceActivate() override { return S_OK; }
-  STDMETHODIMP OnUIActivate() override { return S_OK; }
-  STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document,
-                                LPRECT pos, LPRECT clip, LPOLEINPLACEFRAMEINFO info) override {
-    if (!frame || !document || !pos || !clip) return E_POINTER;
-    HWND top = GetAncestor(parent_, GA_ROOT);
-    *frame = new FlashControlFrame(top);
-    *document = nullptr;
-    *pos = bounds_;
-    *clip = bounds_;
-    if (info) {
-      info->fMDIApp = FALSE;
-      info->hwndFrame = top;
-      info->haccel = nullptr;
-      info->cAccelEntries = 0;
-    }
-    return S_OK;
-  }
-  STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
-  STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
-  STDMETHODIMP OnInPlaceDeactivate() override { return S_OK; }
-  STDMETHODIMP DiscardUndoState() override { return S_OK; }
-  STDMETHODIMP DeactivateAndUndo() override { return S_OK; }
-  STDMETHODIMP OnPosRectChange(LPCRECT) override { return S_OK; }
-
- private:
-  LONG refs_ = 1;
-  HWND parent_ = nullptr;
-  RECT bounds_{};
-};
+}  // namespace
 
 // Receives the control's events; only FSCommand (command, args) is passed on.
-class FlashEventSink final : public IDispatch {
+class FlashEventSink final : public IDispatch, private ComObjectCount {
  public:
   explicit FlashEventSink(TFlashControl::FSCommandHandler handler) : handler_(std::move(handler)) {}
   void detach() { handler_ = nullptr; }
@@ -146,12 +50,8 @@ class FlashEventSink final : public IDispatch {
     *out = nullptr;
     return E_NOINTERFACE;
   }
-  STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-  STDMETHODIMP_(ULONG) Release() override {
-    LONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return left;
-  }
+  STDMETHODIMP_(ULONG) AddRef() override { return addRef(); }
+  STDMETHODIMP_(ULONG) Release() override { return release(this); }
   STDMETHODIMP GetTypeInfoCount(UINT* count) override {
     if (!count) return E_POINTER;
     *count = 0;
@@ -168,7 +68,7 @@ class FlashEventSink final : public IDispatch {
                       UINT*) override {
     if (id != flashids::kDispidFSCommand || !handler_) return S_OK;
     if (!params || params->cArgs < 2) return DISP_E_BADPARAMCOUNT;
-    // Arguments arrive last first: rgvarg[1] is the command, rgvarg[0] the args.
+    // Arguments arrive last first: the command is the first argument, args the second.
     std::wstring command, args;
     if (!asString(params->rgvarg[params->cArgs - 1], command) ||
         !asString(params->rgvarg[params->cArgs - 2], args))
@@ -180,95 +80,108 @@ class FlashEventSink final : public IDispatch {
 
  private:
   static bool asString(VARIANT& in, std::wstring& out) {
-    VARIANT v;
-    VariantInit(&v);
-    if (FAILED(VariantChangeType(&v, &in, 0, VT_BSTR))) return false;
-    out = v.bstrVal ? v.bstrVal : L"";
-    VariantClear(&v);
+    ComVariant text;
+    if (FAILED(VariantChangeType(text.get(), &in, 0, VT_BSTR))) return false;
+    out = text->bstrVal ? text->bstrVal : L"";
     return true;
   }
-  LONG refs_ = 1;
   TFlashControl::FSCommandHandler handler_;
 };
 
-namespace {
-void Check(HRESULT hr, const char* what) {
-  if (FAILED(hr)) throw ComError(what, hr);
-}
-}  // namespace
-
 // ---------------------------------------------------------------------------
 
-TFlashControl::TFlashControl() {
-  Check(CoCreateInstance(flashids::kClsidShockwaveFlash, nullptr, CLSCTX_INPROC_SERVER,
-                         flashids::kIidShockwaveFlash, dispatch_.putVoid()),
-        "The Flash control cannot be created");
-  Check(dispatch_->QueryInterface(IID_IOleObject, object_.putVoid()),
-        "The Flash control is not an OLE object");
-  site_ = new FlashControlSite();
-  Check(object_->SetClientSite(site_), "The Flash control refuses its site");
+TFlashControl::TFlashControl(const ControlAmbience& ambience)
+    : site_(new FlashControlSite(ambience)) {
+  CheckHr(CoCreateInstance(flashids::kClsidShockwaveFlash, nullptr, CLSCTX_INPROC_SERVER,
+                           IID_IOleObject, object_.putVoid()),
+          "The Flash control cannot be created");
+  try {
+    DWORD misc = 0;
+    if (FAILED(object_->GetMiscStatus(DVASPECT_CONTENT, &misc))) misc = 0;
+    // Such a control reads its container's ambient properties while it initialises.
+    if (misc & OLEMISC_SETCLIENTSITEFIRST) attachSite();
+    initNew();
+    if (!siteAttached_) attachSite();
+    CheckHr(object_->QueryInterface(flashids::kIidShockwaveFlash, dispatch_.putVoid()),
+            "The Flash control lacks its dispatch interface");
+  } catch (...) {
+    release();
+    throw;
+  }
 }
 
-TFlashControl::~TFlashControl() {
+TFlashControl::~TFlashControl() { release(); }
+
+void TFlashControl::attachSite() {
+  CheckHr(object_->SetClientSite(site_.get()), "The Flash control refuses its site");
+  siteAttached_ = true;
+}
+
+void TFlashControl::initNew() {
+  HRESULT hr = S_OK;
+  if (auto stream = object_.query<IPersistStreamInit>(IID_IPersistStreamInit))
+    hr = stream->InitNew();
+  else if (auto bag = object_.query<IPersistPropertyBag>(IID_IPersistPropertyBag))
+    hr = bag->InitNew();
+  // Neither interface: the control keeps no state to initialise.
+  if (hr != E_NOTIMPL) CheckHr(hr, "The Flash control refuses to initialise");
+}
+
+void TFlashControl::release() noexcept {
   if (connection_) connection_->Unadvise(cookie_);
   connection_.reset();
-  if (sink_) {
-    sink_->detach();
-    sink_->Release();
-  }
-  if (object_) {
-    ComPtr<IOleInPlaceObject> inPlace;
-    if (SUCCEEDED(object_->QueryInterface(IID_IOleInPlaceObject, inPlace.putVoid())))
+  if (sink_) sink_->detach();
+  sink_.reset();
+  if (object_ && siteAttached_) {
+    if (auto inPlace = object_.query<IOleInPlaceObject>(IID_IOleInPlaceObject))
       inPlace->InPlaceDeactivate();
     object_->Close(OLECLOSE_NOSAVE);
     object_->SetClientSite(nullptr);
+    siteAttached_ = false;
   }
-  object_.reset();
   dispatch_.reset();
-  if (site_) site_->Release();
+  object_.reset();
+  site_.reset();
 }
 
 void TFlashControl::setParent(HWND parent, int width, int height) {
   parent_ = parent;
   bounds_ = RECT{0, 0, width, height};
   site_->place(parent, bounds_);
-  Check(object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_, 0, parent, &bounds_),
-        "The Flash control cannot be shown in the panel");
+  SIZEL extent = ToHimetric(width, height);
+  object_->SetExtent(DVASPECT_CONTENT, &extent);  // a control of fixed size may refuse; it is told the rectangle below
+  CheckHr(object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_.get(), 0, parent, &bounds_),
+          "The Flash control cannot be shown in the panel");
 }
 
 void TFlashControl::setFSCommandHandler(FSCommandHandler handler) {
-  ComPtr<IConnectionPointContainer> container;
-  Check(dispatch_->QueryInterface(IID_IConnectionPointContainer, container.putVoid()),
-        "The Flash control has no events");
+  auto container = object_.query<IConnectionPointContainer>(IID_IConnectionPointContainer);
+  if (!container) throw ComError("The Flash control has no events", E_NOINTERFACE);
   ComPtr<IConnectionPoint> point;
-  Check(container->FindConnectionPoint(flashids::kDiidShockwaveFlashEvents, point.put()),
-        "The Flash control has no FSCommand event");
-  auto* sink = new FlashEventSink(std::move(handler));
+  CheckHr(container->FindConnectionPoint(flashids::kDiidShockwaveFlashEvents, point.put()),
+          "The Flash control has no FSCommand event");
+  ComPtr<FlashEventSink> sink(new FlashEventSink(std::move(handler)));
   DWORD cookie = 0;
-  HRESULT hr = point->Advise(sink, &cookie);
-  if (FAILED(hr)) {
-    sink->Release();
-    throw ComError("The Flash control refuses the event sink", hr);
-  }
+  CheckHr(point->Advise(static_cast<IDispatch*>(sink.get()), &cookie),
+          "The Flash control refuses the event sink");
   if (connection_) connection_->Unadvise(cookie_);
-  if (sink_) {
-    sink_->detach();
-    sink_->Release();
-  }
-  connection_.reset();
-  *connection_.put() = point.get();
-  point.get()->AddRef();
-  cookie_ = cookie;
+  if (sink_) sink_->detach();
+  connection_ = point;
   sink_ = sink;
+  cookie_ = cookie;
 }
 
-void TFlashControl::putProperty(DISPID id, const VARIANT& value) {
-  VARIANT arg = value;
+void TFlashControl::setAmbience(const ControlAmbience& ambience, DISPID changed) {
+  site_->setAmbience(ambience);
+  if (auto control = object_.query<IOleControl>(IID_IOleControl)) control->OnAmbientPropertyChange(changed);
+}
+
+void TFlashControl::putProperty(DISPID id, VARIANT& value) {
   DISPID named = DISPID_PROPERTYPUT;
-  DISPPARAMS params{&arg, &named, 1, 1};
-  Check(dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr,
-                          nullptr, nullptr),
-        "A property of the Flash control cannot be set");
+  DISPPARAMS params{&value, &named, 1, 1};
+  CheckHr(dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr,
+                            nullptr, nullptr),
+          "A property of the Flash control cannot be set");
 }
 
 void TFlashControl::putInteger(DISPID id, LONG value) {
@@ -280,17 +193,12 @@ void TFlashControl::putInteger(DISPID id, LONG value) {
 }
 
 void TFlashControl::putString(DISPID id, const std::wstring& value) {
+  ComString text(value);
   VARIANT v;
   VariantInit(&v);
   v.vt = VT_BSTR;
-  v.bstrVal = SysAllocString(value.c_str());
-  try {
-    putProperty(id, v);
-  } catch (...) {
-    VariantClear(&v);
-    throw;
-  }
-  VariantClear(&v);
+  v.bstrVal = text.get();  // still owned by `text`
+  putProperty(id, v);
 }
 
 void TFlashControl::putBoolean(DISPID id, bool value) {
@@ -301,53 +209,62 @@ void TFlashControl::putBoolean(DISPID id, bool value) {
   putProperty(id, v);
 }
 
-VARIANT TFlashControl::getProperty(DISPID id) {
-  VARIANT result;
-  VariantInit(&result);
+void TFlashControl::getProperty(DISPID id, ComVariant& result) {
   DISPPARAMS none{nullptr, nullptr, 0, 0};
-  Check(dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result,
-                          nullptr, nullptr),
-        "A property of the Flash control cannot be read");
-  return result;
+  CheckHr(dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                            result.get(), nullptr, nullptr),
+          "A property of the Flash control cannot be read");
 }
 
-VARIANT TFlashControl::callMethod(const wchar_t* name, std::initializer_list<std::wstring> args) {
+void TFlashControl::callMethod(const wchar_t* name, std::initializer_list<std::wstring> args,
+                               ComVariant* result) {
   DISPID id = DISPID_UNKNOWN;
   LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-  Check(dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id),
-        "The Flash control lacks a method");
-  // Arguments go last first.
-  std::vector<VARIANT> argv(args.size());
+  CheckHr(dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id),
+          "The Flash control lacks a method");
+  // Arguments go last first; each is cleared when the call is over.
+  struct Arguments {
+    std::vector<VARIANT> items;
+    ~Arguments() {
+      for (VARIANT& item : items) VariantClear(&item);
+    }
+  } argv;
+  argv.items.resize(args.size());
+  for (VARIANT& item : argv.items) VariantInit(&item);
   std::size_t i = args.size();
   for (const auto& a : args) {
-    --i;
-    VariantInit(&argv[i]);
-    argv[i].vt = VT_BSTR;
-    argv[i].bstrVal = SysAllocString(a.c_str());
+    VARIANT& slot = argv.items[--i];
+    slot.bstrVal = SysAllocString(a.c_str());
+    if (!slot.bstrVal) throw ComError("Out of memory for a string", E_OUTOFMEMORY);
+    slot.vt = VT_BSTR;
   }
-  DISPPARAMS params{argv.empty() ? nullptr : argv.data(), nullptr, static_cast<UINT>(argv.size()), 0};
-  VARIANT result;
-  VariantInit(&result);
-  HRESULT hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result,
-                                 nullptr, nullptr);
-  for (auto& v : argv) VariantClear(&v);
-  Check(hr, "A method of the Flash control failed");
-  return result;
+  DISPPARAMS params{argv.items.empty() ? nullptr : argv.items.data(), nullptr,
+                    static_cast<UINT>(argv.items.size()), 0};
+  ComVariant discarded;
+  CheckHr(dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
+                            (result ? result : &discarded)->get(), nullptr, nullptr),
+          "A method of the Flash control failed");
 }
 
 void TFlashControl::doVerb(LONG verb) {
-  Check(object_->DoVerb(verb, nullptr, site_, 0, parent_, parent_ ? &bounds_ : nullptr),
-        "The Flash control refuses a verb");
+  CheckHr(object_->DoVerb(verb, nullptr, site_.get(), 0, parent_, parent_ ? &bounds_ : nullptr),
+          "The Flash control refuses a verb");
 }
 
 HWND TFlashControl::window() const {
-  ComPtr<IOleInPlaceObject> inPlace;
   HWND window = nullptr;
-  if (object_ && SUCCEEDED(object_->QueryInterface(IID_IOleInPlaceObject, inPlace.putVoid())))
-    inPlace->GetWindow(&window);
+  if (auto inPlace = object_.query<IOleInPlaceObject>(IID_IOleInPlaceObject)) inPlace->GetWindow(&window);
   return window;
 }
 
 void TFlashControl::setFocus() {
   if (HWND w = window()) SetFocus(w);
+}
+
+bool TFlashControl::translateAccelerator(MSG& message) {
+  if (message.message < WM_KEYFIRST || message.message > WM_KEYLAST) return false;
+  HWND own = window();
+  if (!own || (message.hwnd != own && !IsChild(own, message.hwnd))) return false;
+  auto active = object_.query<IOleInPlaceActiveObject>(IID_IOleInPlaceActiveObject);
+  return active && active->TranslateAccelerator(&message) == S_OK;
 }

@@ -1,7 +1,15 @@
-// The Flash Player's ActiveX control as the installer uses it, with the small
-// OLE container that hosts it in a window: a client site with in-place site,
-// a frame that answers with the top-level window, and an event sink connected
-// through the control's connection point for the FSCommand event.
+// The Flash Player's ActiveX control as the installer uses it, hosted the way
+// a standard ActiveX container hosts a control:
+//   creation: the object, its misc status, the client site first when the
+//   control asks for it (OLEMISC_SETCLIENTSITEFIRST), InitNew through
+//   IPersistStreamInit or IPersistPropertyBag (a control with neither needs
+//   none), then the site for the others;
+//   in a window: extent and in-place activation in the panel;
+//   while it lives: ambient properties through the site, keystrokes through
+//   IOleInPlaceActiveObject::TranslateAccelerator, FSCommand events through
+//   a connection point;
+//   at the end: events unhooked, in-place deactivation, Close, the site
+//   taken back, every interface released, and only then OLE.
 // Properties are set by dispatch id, methods called by name through IDispatch.
 // Failures raise ComError; nothing here shows anything to the user.
 #pragma once
@@ -11,68 +19,22 @@
 #include <ocidl.h>
 
 #include <functional>
-#include <stdexcept>
+#include <initializer_list>
 #include <string>
 
-class ComError : public std::runtime_error {
- public:
-  ComError(const char* what, HRESULT hr) : std::runtime_error(what), hr_(hr) {}
-  HRESULT hr() const noexcept { return hr_; }
+#include "flash/ComSupport.h"
+#include "flash/FlashControlSite.h"
 
- private:
-  HRESULT hr_;
-};
-
-// Smart pointer for COM interfaces: releases what it holds.
-template <typename T>
-class ComPtr {
- public:
-  ComPtr() = default;
-  ~ComPtr() { reset(); }
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-  T* get() const { return p_; }
-  T* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-  T** put() {
-    reset();
-    return &p_;
-  }
-  void** putVoid() { return reinterpret_cast<void**>(put()); }
-  void reset() {
-    if (p_) p_->Release();
-    p_ = nullptr;
-  }
-
- private:
-  T* p_ = nullptr;
-};
-
-// Keeps OLE initialised on this thread while it lives.
-class OleSession {
- public:
-  OleSession() : ok_(SUCCEEDED(OleInitialize(nullptr))) {}
-  ~OleSession() {
-    if (ok_) OleUninitialize();
-  }
-  OleSession(const OleSession&) = delete;
-  OleSession& operator=(const OleSession&) = delete;
-
- private:
-  bool ok_;
-};
-
-class FlashControlSite;
 class FlashEventSink;
 
 class TFlashControl {
  public:
   using FSCommandHandler = std::function<void(const std::wstring& command, const std::wstring& args)>;
 
-  // Creates a control object of the player's class (raises ComError when the
-  // player is not installed or not usable). No window yet.
-  TFlashControl();
-  // Stops listening, deactivates the control, and releases it and the container.
+  // Creates and initialises a control object of the player's class (raises
+  // ComError when the player is not installed, or refuses its site or its
+  // initialisation; nothing is left behind then). No window yet.
+  explicit TFlashControl(const ControlAmbience& ambience = ControlAmbience::System());
   ~TFlashControl();
   TFlashControl(const TFlashControl&) = delete;
   TFlashControl& operator=(const TFlashControl&) = delete;
@@ -81,26 +43,39 @@ class TFlashControl {
   void setParent(HWND parent, int width, int height);
   // Connects `handler` to the control's FSCommand event.
   void setFSCommandHandler(FSCommandHandler handler);
+  // New ambient values; the control is told that property `changed` (or, for
+  // DISPID_UNKNOWN, any of them) changed.
+  void setAmbience(const ControlAmbience& ambience, DISPID changed);
 
-  void putProperty(DISPID id, const VARIANT& value);
   void putInteger(DISPID id, LONG value);
   void putString(DISPID id, const std::wstring& value);
   void putBoolean(DISPID id, bool value);
-  VARIANT getProperty(DISPID id);  // caller clears the result
+  void getProperty(DISPID id, ComVariant& result);
 
-  // Calls a method by name with string arguments (in order); returns its result.
-  VARIANT callMethod(const wchar_t* name, std::initializer_list<std::wstring> args = {});
+  // Calls a method by name with string arguments (in order); its result goes
+  // to `result` when given, else it is cleared.
+  void callMethod(const wchar_t* name, std::initializer_list<std::wstring> args = {},
+                  ComVariant* result = nullptr);
 
   void doVerb(LONG verb);
   void setFocus();
+  // Offers a keystroke aimed at the control's window to the control (for its
+  // own accelerators and keys); true when the control used it.
+  bool translateAccelerator(MSG& message);
   HWND window() const;  // the control's own window; nullptr before setParent
-  IDispatch* dispatch() const { return dispatch_.get(); }
 
  private:
-  ComPtr<IDispatch> dispatch_;
+  void attachSite();
+  void initNew();
+  void putProperty(DISPID id, VARIANT& value);
+  void release() noexcept;
+
+  OleSession ole_;  // first member: OLE stays initialised until every interface below is gone
+  ComPtr<FlashControlSite> site_;
   ComPtr<IOleObject> object_;
-  FlashControlSite* site_ = nullptr;
-  FlashEventSink* sink_ = nullptr;
+  ComPtr<IDispatch> dispatch_;
+  bool siteAttached_ = false;
+  ComPtr<FlashEventSink> sink_;
   ComPtr<IConnectionPoint> connection_;
   DWORD cookie_ = 0;
   HWND parent_ = nullptr;

@@ -82,6 +82,14 @@ LRESULT CALLBACK TFlashPanel::WindowProc(HWND window, UINT message, WPARAM wPara
     case WM_LBUTTONDOWN:
       SetFocus(window);
       return 0;
+    case WM_SETFONT:
+      if (panel) {
+        panel->font_ = reinterpret_cast<HFONT>(wParam);
+        panel->ambienceChanged(DISPID_AMBIENT_FONT);
+      }
+      return 0;
+    case WM_GETFONT:
+      return panel ? reinterpret_cast<LRESULT>(panel->font_) : 0;
     case WM_NCDESTROY:
       SetWindowLongPtrW(window, GWLP_USERDATA, 0);
       if (panel) panel->window_ = nullptr;
@@ -102,6 +110,15 @@ void TFlashPanel::paint() {
 void TFlashPanel::setColor(COLORREF color) {
   color_ = color;
   if (window_) InvalidateRect(window_, nullptr, TRUE);
+  ambienceChanged(DISPID_AMBIENT_BACKCOLOR);
+}
+
+ControlAmbience TFlashPanel::ambience() const {
+  return {color_, GetSysColor(COLOR_WINDOWTEXT), font_};
+}
+
+void TFlashPanel::ambienceChanged(DISPID which) {
+  if (flashControl) flashControl->setAmbience(ambience(), which);
 }
 
 void TFlashPanel::setBounds(int x, int y, int width, int height) {
@@ -121,7 +138,7 @@ rc::Result TFlashPanel::loadSWF(const std::wstring& path) {
   if (r == 0) r = checkFlashVersion();
   if (r == 0) destroyFlashControl();
   if (r == 0) r = createFlashControl();
-  if (r == 0) playSWF();
+  if (r == 0) r = playSWF();
   return r;
 }
 
@@ -136,7 +153,7 @@ rc::Result TFlashPanel::checkFlashVersion() {
 rc::Result TFlashPanel::createFlashControl() {
   for (int attempt = 0; attempt < kCreateAttempts && !flashControl; ++attempt) {
     try {
-      flashControl = std::make_unique<TFlashControl>();
+      flashControl = std::make_unique<TFlashControl>(ambience());
       RECT area{0, 0, 0, 0};
       if (window_) GetClientRect(window_, &area);
       flashControl->setParent(window_, area.right, area.bottom);
@@ -155,15 +172,18 @@ rc::Result TFlashPanel::createFlashControl() {
   return flashControl ? 0 : rc::kControlNotCreated;
 }
 
-void TFlashPanel::playSWF() {
+rc::Result TFlashPanel::playSWF() {
   try {
     flashControl->doVerb(flashids::kVerbHide);
     flashControl->putString(flashids::kDispidMovie, swfFilename.wstring());
     flashControl->callMethod(L"Play");
     flashControl->doVerb(flashids::kVerbShow);
   } catch (const ComError&) {
-    // The control stays in place; a movie it cannot play shows nothing.
+    // The control stays in place, but nothing plays: the caller must not
+    // take this movie for shown.
+    return rc::kMovieNotPlayed;
   }
+  return 0;
 }
 
 rc::Result TFlashPanel::destroyFlashControl() {
@@ -195,6 +215,10 @@ void TFlashPanel::focusMovie() {
   InvalidateRect(window_, nullptr, TRUE);
   SetFocus(window_);
   flashControl->setFocus();
+}
+
+bool TFlashPanel::translateAccelerator(MSG& message) {
+  return flashControl && flashControl->translateAccelerator(message);
 }
 
 void TFlashPanel::flashFSCommand(TFlashControl*, const std::wstring& command, const std::wstring& args) {

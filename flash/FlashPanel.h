@@ -35,20 +35,26 @@ class TFlashPanel : public TSwfMovie {
   void alignToParent();
 
   // Loads and plays a movie. 0 when it plays; kNoProbeControl,
-  // kControlNotCreated, kNotAMovie, kMovieTooNew, kMovieTooOld, kPlayerTooOld
-  // or the system code of a failed temporary-folder creation. File, read and
-  // decompression failures of the movie are raised (InstallerError).
+  // kControlNotCreated, kNotAMovie, kMovieTooNew, kMovieTooOld, kPlayerTooOld,
+  // kMovieNotPlayed or the system code of a failed temporary-folder creation.
+  // File, read and decompression failures of the movie are raised (InstallerError).
   rc::Result loadSWF(const std::wstring& path);
   // Stops and frees the control; the panel turns black and forgets the movie.
   void unloadSWF();
   // Gives the keyboard to the movie when the panel is visible and plays one.
   void focusMovie();
+  // Gives a keystroke aimed at the movie to the control first (the
+  // application's message loop calls it for every message); true when the
+  // control used it and it must not be dispatched.
+  bool translateAccelerator(MSG& message);
   // Handler of the control's FSCommand event.
   void flashFSCommand(TFlashControl* sender, const std::wstring& command, const std::wstring& args);
 
   rc::Result checkFlashVersion();
   rc::Result createFlashControl();
-  void playSWF();
+  // Hide verb, Movie, Play, show verb; kMovieNotPlayed when the control refuses
+  // one of them (the control stays in place).
+  rc::Result playSWF();
   rc::Result destroyFlashControl();
   void setAllowScale(std::int32_t value);
 
@@ -65,8 +71,11 @@ class TFlashPanel : public TSwfMovie {
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void paint();
+  // What the control's site answers for the ambient colours and font.
+  ControlAmbience ambience() const;
+  void ambienceChanged(DISPID which);
 
-  OleSession ole_;
   HWND window_ = nullptr;
   COLORREF color_ = kWhite;
+  HFONT font_ = nullptr;  // set by WM_SETFONT, not owned
 };

@@ -58,6 +58,7 @@ constexpr Result kNotAMovie = -404;             // the file is neither "FWS" nor
 constexpr Result kMovieTooNew = -405;           // movie format version greater than 7
 constexpr Result kMovieTooOld = -406;           // movie format version less than 3
 constexpr Result kMovieDataDamaged = -407;      // a compressed movie's zlib data is damaged (raised, with zlib's message)
+constexpr Result kMovieNotPlayed = -408;        // the control refused to hide, take, play or show the movie
 constexpr Result kControlNotReleased = -409;    // the Flash control could not be released
 constexpr Result kPlayerTooOld = -410;          // the movie needs a newer player than the installed one
 
