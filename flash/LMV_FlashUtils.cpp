@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "flash/FlashControl.h"
+#include "flash/SetupProcessTree.h"
 #include "messages/Messages.h"
 #include "messages/logFile.h"
 #include "system/LMV_FileUtils.h"
@@ -29,20 +30,8 @@ constexpr INT_PTR kShellSuccessAbove = 32;
 
 FlashSetupHost g_host;
 
-// The setup process started by this run; kept to know whether it still runs.
-class SetupProcess {
- public:
-  ~SetupProcess() { reset(nullptr); }
-  void reset(HANDLE process) {
-    if (handle_) CloseHandle(handle_);
-    handle_ = process;
-  }
-  bool running() const { return handle_ && WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT; }
-
- private:
-  HANDLE handle_ = nullptr;
-};
-SetupProcess g_setupProcess;
+// The setup started by this run and the processes it started in turn.
+SetupProcessTree g_setupProcesses;
 
 void BringToFront() {
   if (g_host.bringToFront)
@@ -96,7 +85,7 @@ std::wstring ControlFilePath(const std::wstring& systemFolder, const wchar_t* na
 
 void SetFlashSetupHost(FlashSetupHost host) { g_host = std::move(host); }
 
-bool flashSetupRunning() { return g_setupProcess.running(); }
+bool flashSetupRunning() { return g_setupProcesses.running(); }
 
 rc::Result getFlashVersion(bool& ok, std::int32_t& major, int attempts) {
   ok = true;
@@ -104,7 +93,6 @@ rc::Result getFlashVersion(bool& ok, std::int32_t& major, int attempts) {
   if (cachedFlashVersion == -1) {
     major = 0;
     ok = false;
-    OleSession ole;
     bool probeCreated = false;
     bool lastChance = false;
     for (int attempt = 0; attempt < attempts && !probeCreated; ++attempt) {
@@ -112,20 +100,19 @@ rc::Result getFlashVersion(bool& ok, std::int32_t& major, int attempts) {
       try {
         TFlashControl probe;
         probeCreated = true;
-        VARIANT version = probe.callMethod(L"FlashVersion");
-        VARIANT asLong;
-        VariantInit(&asLong);
-        HRESULT hr = VariantChangeType(&asLong, &version, 0, VT_I4);
-        VariantClear(&version);
-        if (FAILED(hr)) throw ComError("FlashVersion is not a number", hr);
-        major = asLong.lVal >> 16;
+        ComVariant version;
+        probe.callMethod(L"FlashVersion", {}, &version);
+        ComVariant asLong;
+        CheckHr(VariantChangeType(asLong.get(), version.get(), 0, VT_I4), "FlashVersion is not a number");
+        major = asLong->lVal >> 16;
         ok = true;
         result = 0;
         cachedFlashVersion = major;
       } catch (const ComError& e) {
         result = rc::kNoProbeControl;
-        // Waiting helps only while our setup may still register the control;
-        // one more probe after it ended covers a registration just before.
+        // Waiting helps only while a process of our setup may still register
+        // the control; one more probe after the last one ended covers a
+        // registration just before.
         if (!probeCreated && PlayerAbsent(e.hr()) && !flashSetupRunning()) {
           if (lastChance) break;
           lastChance = true;
@@ -181,7 +168,7 @@ rc::Result runFlashSetup() {
   info.lpDirectory = nullptr;
   info.nShow = SW_HIDE;
   ShellExecuteExW(&info);
-  g_setupProcess.reset(info.hProcess);
+  g_setupProcesses.track(info.hProcess);
   BringToFront();
   const INT_PTR code = reinterpret_cast<INT_PTR>(info.hInstApp);
   if (code > kShellSuccessAbove) return 0;
@@ -234,7 +221,7 @@ void closeFlashSetupPrompt(int attempts) {
     ProcessMessages();
     prompt = FindWindowW(nullptr, kPromptTitle);
     if (prompt) break;
-    // Once our setup has ended its prompt cannot appear any more.
+    // Once every process of our setup has ended, its prompt cannot appear any more.
     if (!flashSetupRunning()) break;
     Sleep(kPromptPauseMs);
   }

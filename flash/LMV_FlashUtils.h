@@ -51,7 +51,8 @@ void SetFlashSetupHost(FlashSetupHost host);
 // `attempts` times half a second apart, unless a probe already succeeded
 // (then the cached version at once). 0 or rc::kNoProbeControl.
 // Stops early when waiting cannot help: the control's class is not usable and
-// no setup started by this run is still running. Keeps windows painted while
+// no process of the setup started by this run (the setup or a process it
+// started) is still running. Keeps windows painted while
 // it waits.
 rc::Result getFlashVersion(bool& ok, std::int32_t& major, int attempts);
 
@@ -69,7 +70,8 @@ bool deleteOldFlashOcx();
 // 0, rc::kFlashSetupMissing, rc::kOutOfMemory (the shell returned 0) or the shell's code 1..32.
 rc::Result runFlashSetup();
 
-// True while a setup process started by runFlashSetup in this run still runs.
+// True while the setup started by runFlashSetup in this run, or a process it
+// started in turn, still runs.
 bool flashSetupRunning();
 
 // Start-up step: decides whether the player must be installed or updated and,
