@@ -7,9 +7,11 @@
 #include "flash/BinaryFile.h"
 #include "flash/ShockwaveFlashIds.h"
 #include "flash/SwfMovie.h"
+#include "standins/flashplayer/StandinTrace.h"
 #include "system/InstallerError.h"
 
 LONG g_serverUsers = 0;
+LONG g_controlsMade = 0;
 
 namespace {
 
@@ -24,6 +26,8 @@ constexpr DISPID kDispidGetVariable = 141;
 constexpr UINT kFireEventsMessage = WM_APP + 1;
 constexpr wchar_t kWindowClass[] = L"LvFlashStandinWindow";
 constexpr std::size_t kCommandScanLimit = 1 << 20;  // fscommands are looked for in the first MiB
+constexpr LONGLONG kCurrencyScale = 10000;           // a CY holds the value times 10,000
+constexpr int kPointsPerInch = 72;
 
 struct NamedId {
   const wchar_t* name;
@@ -36,6 +40,12 @@ constexpr NamedId kNames[] = {
     {L"StopPlay", kDispidStopPlay},       {L"FlashVersion", kDispidFlashVersion},
     {L"SetVariable", kDispidSetVariable}, {L"GetVariable", kDispidGetVariable},
 };
+
+const wchar_t* MemberName(DISPID id) {
+  for (const auto& n : kNames)
+    if (n.id == id) return n.name;
+  return L"?";
+}
 
 // The stand-in's own scratch folder for converting compressed movies.
 class StandinMovie : public TSwfMovie {
@@ -236,14 +246,21 @@ void EventConnectionPoint::fireFSCommand(const std::wstring& command, const std:
 // ---------------------------------------------------------------------------
 // Control
 
-StandinControl::StandinControl() : events_(*this) { InterlockedIncrement(&g_serverUsers); }
+StandinControl::StandinControl() : number_(InterlockedIncrement(&g_controlsMade)), events_(*this) {
+  InterlockedIncrement(&g_serverUsers);
+  record(L"created");
+}
 
 StandinControl::~StandinControl() {
   if (window_) DestroyWindow(window_);
   if (inPlaceSite_) inPlaceSite_->Release();
   if (site_) site_->Release();
+  if (font_) DeleteObject(font_);
+  record(L"destroyed");
   InterlockedDecrement(&g_serverUsers);
 }
+
+void StandinControl::record(const std::wstring& call) const { standin::Record(number_, call); }
 
 STDMETHODIMP StandinControl::QueryInterface(REFIID riid, void** out) {
   if (!out) return E_POINTER;
@@ -254,6 +271,12 @@ STDMETHODIMP StandinControl::QueryInterface(REFIID riid, void** out) {
     *out = static_cast<IOleObject*>(this);
   else if (riid == IID_IOleWindow || riid == IID_IOleInPlaceObject)
     *out = static_cast<IOleInPlaceObject*>(this);
+  else if (riid == IID_IOleInPlaceActiveObject)
+    *out = static_cast<IOleInPlaceActiveObject*>(this);
+  else if (riid == IID_IOleControl)
+    *out = static_cast<IOleControl*>(this);
+  else if (riid == IID_IPersist || riid == IID_IPersistStreamInit)
+    *out = static_cast<IPersistStreamInit*>(this);
   else if (riid == IID_IConnectionPointContainer)
     *out = static_cast<IConnectionPointContainer*>(this);
   else
@@ -296,6 +319,10 @@ STDMETHODIMP StandinControl::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, 
 STDMETHODIMP StandinControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                     VARIANT* result, EXCEPINFO*, UINT*) {
   const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
+  const bool get = !put && (flags & DISPATCH_PROPERTYGET) && !(flags & DISPATCH_METHOD);
+  const std::wstring call = std::wstring(MemberName(id)) + (get ? L" get" : L"");
+  record(call);
+  if (standin::Refused(call)) return E_FAIL;
   switch (id) {
     case flashids::kDispidMovie:
       if (put) return ArgumentAsString(params, 0, movie_);
@@ -365,7 +392,8 @@ STDMETHODIMP StandinControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPAR
 
 void StandinControl::play() {
   playing_ = true;
-  background_ = RGB(255, 255, 255);
+  background_ = ambientBack_;
+  movieRead_ = false;
   pendingCommands_.clear();
   StandinMovie movie;
   movie.swfFilename = std::filesystem::path(movie_);
@@ -377,6 +405,7 @@ void StandinControl::play() {
       rc::Result r = movie.readMovie();
       if (r == 0) {
         background_ = RGB(movie.bgRed, movie.bgGreen, movie.bgBlue);
+        movieRead_ = true;
         movieInfo_ = name.wstring() + L"\n" + std::to_wstring(movie.movieWidth) + L" x " +
                      std::to_wstring(movie.movieHeight) + L"  " + Widen(movie.swfSignature) +
                      L" " + std::to_wstring(movie.swfVersion);
@@ -411,23 +440,108 @@ void StandinControl::firePending() {
 void StandinControl::paint(HWND window, HDC dc) {
   RECT area;
   GetClientRect(window, &area);
-  HBRUSH brush = CreateSolidBrush(background_);
+  const COLORREF back = movieRead_ ? background_ : ambientBack_;
+  HBRUSH brush = CreateSolidBrush(back);
   FillRect(dc, &area, brush);
   DeleteObject(brush);
-  const int brightness = GetRValue(background_) * 3 + GetGValue(background_) * 6 + GetBValue(background_);
-  SetTextColor(dc, brightness > 1275 ? RGB(0, 0, 0) : RGB(255, 255, 255));
+  // The container's text colour, unless the movie's background would hide it.
+  const int brightness = GetRValue(back) * 3 + GetGValue(back) * 6 + GetBValue(back);
+  const int textBrightness = GetRValue(ambientFore_) * 3 + GetGValue(ambientFore_) * 6 + GetBValue(ambientFore_);
+  const bool readable = (brightness > 1275) != (textBrightness > 1275);
+  SetTextColor(dc, readable ? ambientFore_ : brightness > 1275 ? RGB(0, 0, 0) : RGB(255, 255, 255));
   SetBkMode(dc, TRANSPARENT);
+  HGDIOBJ oldFont = SelectObject(dc, font_ ? font_ : GetStockObject(DEFAULT_GUI_FONT));
   std::wstring text = L"Flash stand-in " LV_FLASH_VERSION_TEXT L"\n" +
                       (movieInfo_.empty() ? std::wstring(L"no movie") : movieInfo_);
   InflateRect(&area, -4, -4);
   DrawTextW(dc, text.c_str(), -1, &area, DT_LEFT | DT_TOP | DT_NOPREFIX | DT_WORDBREAK);
+  SelectObject(dc, oldFont);
 }
 
 STDMETHODIMP StandinControl::SetClientSite(IOleClientSite* site) {
+  record(site ? L"SetClientSite" : L"SetClientSite null");
+  if (site && standin::Refused(L"SetClientSite")) return E_FAIL;
   if (site) site->AddRef();
   if (site_) site_->Release();
   site_ = site;
+  if (site_) readAmbients();
   return S_OK;
+}
+
+STDMETHODIMP StandinControl::InitNew() {
+  record(L"InitNew");
+  if (standin::Refused(L"InitNew")) return E_FAIL;
+  if (initialized_) return E_UNEXPECTED;
+  // Asked for its site first (OLEMISC_SETCLIENTSITEFIRST): it reads the ambients now.
+  if (!site_) return E_UNEXPECTED;
+  initialized_ = true;
+  return S_OK;
+}
+
+STDMETHODIMP StandinControl::OnAmbientPropertyChange(DISPID id) {
+  record(L"OnAmbientPropertyChange " + std::to_wstring(id));
+  readAmbients();
+  if (window_) InvalidateRect(window_, nullptr, TRUE);
+  return S_OK;
+}
+
+STDMETHODIMP StandinControl::TranslateAccelerator(LPMSG message) {
+  if (!message) return E_POINTER;
+  record(L"TranslateAccelerator " + std::to_wstring(message->message) + L" " +
+         std::to_wstring(message->wParam));
+  return S_FALSE;  // no accelerators of its own: the key goes on as usual
+}
+
+void StandinControl::readAmbients() {
+  IDispatch* ambient = nullptr;
+  userMode_ = false;
+  if (!site_ || FAILED(site_->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&ambient)))) {
+    record(L"ambient none");
+    return;
+  }
+  auto read = [ambient](DISPID id, VARIANT& value) {
+    VariantInit(&value);
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    return SUCCEEDED(ambient->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                                     &value, nullptr, nullptr));
+  };
+  VARIANT value;
+  if (read(DISPID_AMBIENT_USERMODE, value) && value.vt == VT_BOOL) userMode_ = value.boolVal != VARIANT_FALSE;
+  VariantClear(&value);
+  if (read(DISPID_AMBIENT_BACKCOLOR, value) && value.vt == VT_I4) ambientBack_ = static_cast<COLORREF>(value.lVal);
+  VariantClear(&value);
+  if (read(DISPID_AMBIENT_FORECOLOR, value) && value.vt == VT_I4) ambientFore_ = static_cast<COLORREF>(value.lVal);
+  VariantClear(&value);
+  std::wstring fontText = L"none";
+  if (read(DISPID_AMBIENT_FONT, value) && value.vt == VT_DISPATCH && value.pdispVal) {
+    IFont* font = nullptr;
+    if (SUCCEEDED(value.pdispVal->QueryInterface(IID_IFont, reinterpret_cast<void**>(&font)))) {
+      BSTR name = nullptr;
+      CY size{};
+      font->get_Name(&name);
+      font->get_Size(&size);
+      const int points = static_cast<int>(size.int64 / kCurrencyScale);
+      HDC screen = GetDC(nullptr);
+      const int height = -MulDiv(points, GetDeviceCaps(screen, LOGPIXELSY), kPointsPerInch);
+      ReleaseDC(nullptr, screen);
+      if (font_) DeleteObject(font_);
+      font_ = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, name ? name : L"");
+      fontText = std::wstring(name ? name : L"") + L" " + std::to_wstring(points);
+      SysFreeString(name);
+      font->Release();
+    }
+  }
+  VariantClear(&value);
+  bool reflect = false;
+  if (read(DISPID_AMBIENT_MESSAGEREFLECT, value) && value.vt == VT_BOOL) reflect = value.boolVal != VARIANT_FALSE;
+  VariantClear(&value);
+  ambient->Release();
+  wchar_t colours[64];
+  wsprintfW(colours, L" BackColor=%06x ForeColor=%06x", static_cast<unsigned>(ambientBack_),
+            static_cast<unsigned>(ambientFore_));
+  record(std::wstring(L"ambient UserMode=") + (userMode_ ? L"1" : L"0") + L" MessageReflect=" +
+         (reflect ? L"1" : L"0") + colours + L" Font=" + fontText);
 }
 
 STDMETHODIMP StandinControl::GetClientSite(IOleClientSite** site) {
@@ -438,6 +552,7 @@ STDMETHODIMP StandinControl::GetClientSite(IOleClientSite** site) {
 }
 
 STDMETHODIMP StandinControl::Close(DWORD) {
+  record(L"Close");
   InPlaceDeactivate();
   return S_OK;
 }
@@ -445,6 +560,16 @@ STDMETHODIMP StandinControl::Close(DWORD) {
 HRESULT StandinControl::activateInPlace(HWND parentHint, LPCRECT posHint) {
   if (window_) return S_OK;
   if (!site_) return E_UNEXPECTED;
+  // Like a real control, it runs only initialised and in a container in user
+  // mode (a design-mode container would get a placeholder).
+  if (!initialized_) {
+    record(L"activation refused: no InitNew");
+    return E_UNEXPECTED;
+  }
+  if (!userMode_) {
+    record(L"activation refused: not in user mode");
+    return E_FAIL;
+  }
   IOleInPlaceSite* inPlace = nullptr;
   if (FAILED(site_->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlace))))
     return E_NOINTERFACE;
@@ -480,6 +605,9 @@ HRESULT StandinControl::activateInPlace(HWND parentHint, LPCRECT posHint) {
 
 STDMETHODIMP StandinControl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent,
                                     LPCRECT posRect) {
+  const std::wstring call = L"DoVerb " + std::to_wstring(verb);
+  record(call);
+  if (standin::Refused(call)) return E_FAIL;
   if (site && !site_) SetClientSite(site);
   switch (verb) {
     case OLEIVERB_HIDE:
@@ -518,6 +646,7 @@ STDMETHODIMP StandinControl::GetExtent(DWORD, SIZEL* size) {
 
 STDMETHODIMP StandinControl::GetMiscStatus(DWORD, DWORD* status) {
   if (!status) return E_POINTER;
+  record(L"GetMiscStatus");
   *status = OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_SETCLIENTSITEFIRST | OLEMISC_INSIDEOUT |
             OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE;
   return S_OK;
@@ -530,6 +659,7 @@ STDMETHODIMP StandinControl::GetWindow(HWND* window) {
 }
 
 STDMETHODIMP StandinControl::InPlaceDeactivate() {
+  record(L"InPlaceDeactivate");
   if (window_) {
     DestroyWindow(window_);
     window_ = nullptr;

@@ -1,8 +1,15 @@
 // The stand-in player control: an ActiveX control that answers the operations
 // the installer uses of the Flash Player's control. It plays nothing; it paints
-// the movie's background colour with its frame size and file name, so a
-// screenshot shows which movie the installer handed over, and it reports the
-// movie's allowscale/fullscreen fscommands through its FSCommand event.
+// the movie's background colour with its frame size and file name (in the
+// container's ambient font and colour), so a screenshot shows which movie the
+// installer handed over, and it reports the movie's allowscale/fullscreen
+// fscommands through its FSCommand event.
+//
+// It asks of its container what real controls ask: the client site before
+// initialisation (OLEMISC_SETCLIENTSITEFIRST), InitNew before in-place
+// activation, and a container in user mode (the ambient property UserMode
+// answered true); without them it refuses to be activated. Every call of the
+// host is recorded, and tests can make calls fail (StandinTrace.h).
 #pragma once
 
 #include <windows.h>
@@ -48,6 +55,9 @@ class EventConnectionPoint final : public IConnectionPoint {
 class StandinControl final : public IDispatch,
                              public IOleObject,
                              public IOleInPlaceObject,
+                             public IOleInPlaceActiveObject,
+                             public IOleControl,
+                             public IPersistStreamInit,
                              public IConnectionPointContainer {
  public:
   StandinControl();
@@ -97,6 +107,27 @@ class StandinControl final : public IDispatch,
   STDMETHODIMP SetObjectRects(LPCRECT pos, LPCRECT clip) override;
   STDMETHODIMP ReactivateAndUndo() override { return E_NOTIMPL; }
 
+  // IOleInPlaceActiveObject
+  STDMETHODIMP TranslateAccelerator(LPMSG message) override;
+  STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
+  STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
+  STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
+  STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
+
+  // IOleControl
+  STDMETHODIMP GetControlInfo(CONTROLINFO*) override { return E_NOTIMPL; }
+  STDMETHODIMP OnMnemonic(MSG*) override { return E_NOTIMPL; }
+  STDMETHODIMP OnAmbientPropertyChange(DISPID id) override;
+  STDMETHODIMP FreezeEvents(BOOL) override { return S_OK; }
+
+  // IPersist / IPersistStreamInit: only a new, empty state is supported.
+  STDMETHODIMP GetClassID(CLSID* clsid) override { return GetUserClassID(clsid); }
+  STDMETHODIMP IsDirty() override { return S_FALSE; }
+  STDMETHODIMP Load(LPSTREAM) override { return E_NOTIMPL; }
+  STDMETHODIMP Save(LPSTREAM, BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP GetSizeMax(ULARGE_INTEGER*) override { return E_NOTIMPL; }
+  STDMETHODIMP InitNew() override;
+
   // IConnectionPointContainer
   STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
   STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** out) override;
@@ -108,8 +139,19 @@ class StandinControl final : public IDispatch,
   void play();
   void paint(HWND window, HDC dc);
   void firePending();
+  // Reads the container's ambient properties through the site's IDispatch.
+  void readAmbients();
+  void record(const std::wstring& call) const;
 
   LONG refs_ = 1;
+  long number_;             // this control's number in the log
+  bool initialized_ = false;  // InitNew was called
+
+  // The container's ambient properties as last read.
+  bool userMode_ = false;   // answered true
+  COLORREF ambientBack_ = RGB(255, 255, 255);
+  COLORREF ambientFore_ = RGB(0, 0, 0);
+  HFONT font_ = nullptr;    // made from the ambient font; owned
   EventConnectionPoint events_;
   IOleClientSite* site_ = nullptr;
   IOleInPlaceSite* inPlaceSite_ = nullptr;
@@ -127,6 +169,7 @@ class StandinControl final : public IDispatch,
   // What the movie file said when Play read it.
   std::wstring movieInfo_;
   COLORREF background_ = RGB(255, 255, 255);
+  bool movieRead_ = false;  // background_ comes from a movie
   std::vector<std::pair<std::wstring, std::wstring>> pendingCommands_;
 };
 

@@ -6,6 +6,7 @@
 
 #include "flash/ShockwaveFlashIds.h"
 #include "standins/flashplayer/StandinControl.h"
+#include "standins/flashplayer/StandinTrace.h"
 
 HINSTANCE g_module = nullptr;
 
@@ -32,6 +33,8 @@ class ClassFactory final : public IClassFactory {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
+    standin::Record(0, L"create");
+    if (standin::Refused(L"create")) return E_FAIL;
     auto* control = new (std::nothrow) StandinControl();
     if (!control) return E_OUTOFMEMORY;
     HRESULT hr = control->QueryInterface(riid, out);
