@@ -13,6 +13,7 @@
 #include "payload/PayloadFormat.h"
 #include "tests/e2e/E2eSupport.h"
 #include "tests/e2e/MovieSupport.h"
+#include "tests/flash/StandinLog.h"
 
 namespace e2e {
 namespace {
@@ -67,6 +68,18 @@ class Movie : public ::testing::Test {
   void SetUp() override {
     // A fresh machine has no player unless the case puts one there.
     ASSERT_FALSE(fs::exists(PlayerControl())) << "the bench machine already has a player";
+    // The stand-ins record what the installer does with them (inherited by install.exe).
+    SetEnvironmentVariableW(L"LV_FLASH_STANDIN_LOG", (workspace_.folder() / "player.log").c_str());
+    SetEnvironmentVariableW(L"LV_FLASH_SETUP_LOG", (workspace_.folder() / "setup.log").c_str());
+  }
+
+  StandinLog PlayerLog() const { return StandinLog::Read(workspace_.folder() / "player.log"); }
+  // The setup's starts: command line and show state, one line each.
+  std::vector<std::string> SetupStarts() const {
+    std::vector<std::string> lines;
+    std::ifstream in(workspace_.folder() / "setup.log");
+    for (std::string line; std::getline(in, line);) lines.push_back(line.substr(line.find(' ') + 1));
+    return lines;
   }
 
   lvpack::PackagePlan MoviePlan(const Bytes& movie) {
@@ -131,16 +144,16 @@ class Movie : public ::testing::Test {
     EXPECT_TRUE(fs::exists(DataFolderIn(SystemFolder()) / "readme.txt"));
   }
 
-  // The installer of a movie of `movieVersion`, with the player setup that asks
+  // The installer of a movie of `movieVersion`, with a player setup that asks
   // to restart, on a machine whose old player (6.0.79) is in use: mapped as an
   // image, its file cannot be deleted until the test ends.
-  void StartWithLockedOldPlayer(int movieVersion) {
+  void StartWithLockedOldPlayer(int movieVersion, const std::string& setup = "prompt") {
     ASSERT_TRUE(PreinstallPlayer(StandinControl("6.0.79")));
     heldPlayer_ = LoadLibraryExW(PlayerControl().wstring().c_str(), nullptr,
                                  DONT_RESOLVE_DLL_REFERENCES);
     ASSERT_NE(heldPlayer_, nullptr);
     lvpack::PackagePlan plan = MoviePlan(MakeMovie(movieVersion, kMovieGreen, false));
-    plan.slots[payload::kSlotFlashSetup].file = FlashSetupVariant("prompt");
+    plan.slots[payload::kSlotFlashSetup].file = FlashSetupVariant(setup);
     Start(plan);
   }
 
@@ -164,6 +177,8 @@ class Movie : public ::testing::Test {
     EXPECT_EQ(WaitEnd(), 0u);
     ExpectInstalled();
   }
+
+  void LockedOldPlayerUpdatedDuringInstallationAsksToRestart(const std::string& setup);
 
   Workspace workspace_;
   fs::path installer_;
@@ -212,6 +227,65 @@ TEST_F(Movie, SlowPlayerSetupIsWaitedForAndTheMoviePlays) {
   ExpectMoviePlaying(kMovieOrange);
   ExpectCurrentPlayerInstalled();
   InstallAndExpectCompletion();
+}
+
+// A setup that hands the work to a child process and ends at once, as real
+// setups often do: the start-up waits for the child's player, and the window
+// shows the movie and the licence. The installer started the setup with "/Q"
+// and hidden, and hosts the player as a standard container: initialised
+// before it is shown, hidden until the movie plays, keys of the movie offered
+// to the player first, and stopped before it goes.
+TEST_F(Movie, HandOffSetupInstallsPlayerAndTheWindowShowsMovieAndLicence) {
+  lvpack::PackagePlan plan = MoviePlan(MakeMovie(7, kMovieGreen, true));
+  plan.slots[payload::kSlotFlashSetup].file = FlashSetupVariant("handoff");
+  plan.showLicense = true;
+  plan.slots[payload::kSlotLicense].file = workspace_.Write("license.txt", std::string("\x8E\x67\x97\x70\x8B\x96\x91\xF8"));  // 使用許諾
+  plan.slots[payload::kSlotLicense].name = "license.txt";
+  Start(plan);
+  ExpectMoviePlaying(kMovieGreen);
+  ASSERT_NE(window_.license, nullptr);
+  EXPECT_TRUE(probe::IsVisible(window_.license));
+  EXPECT_EQ(probe::TextOf(window_.license), L"使用許諾");
+  ExpectCurrentPlayerInstalled();
+  EXPECT_EQ(SetupStarts(), (std::vector<std::string>{"\"/Q\" show 0", "\"/Q /worker\" show 0"}));
+
+  HWND player = PlayerWindowIn(window_.form);
+  ASSERT_NE(player, nullptr);
+  PostMessageW(player, WM_KEYDOWN, 'A', 0);
+  probe::Pause(300);
+  const std::vector<std::string> calls = PlayerLog().lastWith("Movie");
+  EXPECT_NE(std::find(calls.begin(), calls.end(), "TranslateAccelerator 256 65"), calls.end())
+      << "the key did not reach the player";
+  const std::string ambient = StandinLog::Starting(calls, "ambient");
+  EXPECT_NE(ambient.find(u8"UserMode=1"), std::string::npos) << ambient;
+  EXPECT_NE(ambient.find(u8"Font=ＭＳ ゴシック 9"), std::string::npos) << ambient;
+
+  probe::Click(window_.cancelBtn);
+  EXPECT_EQ(WaitEnd(), 0u);
+  const std::vector<std::string> sequence = {"SetClientSite", "InitNew", "DoVerb -5", "DoVerb -3", "Movie",
+                                             "Play", "DoVerb -1", "StopPlay", "destroyed"};
+  EXPECT_EQ(StandinLog::Only(PlayerLog().lastWith("Movie"), sequence), sequence);
+}
+
+// A setup that ends at once without installing anything: the start-up does
+// not wait for a player that cannot come; the movie cannot be shown, so the
+// installation runs without the window and ends with the usual question.
+TEST_F(Movie, SetupThatDiesAtOnceEndsTheStartUpWithinSeconds) {
+  lvpack::PackagePlan plan = MoviePlan(MakeMovie(7, kMovieGreen, true));
+  plan.slots[payload::kSlotFlashSetup].file = FlashSetupVariant("dies");
+  const DWORD start = GetTickCount();
+  Start(plan);
+  HWND question = probe::WaitForBox(process_.id(), L"確認", kQuickEndMs);
+  ASSERT_NE(question, nullptr) << "no display-properties question";
+  EXPECT_LT(GetTickCount() - start, kQuickEndMs);
+  EXPECT_EQ(probe::BoxText(question), kDisplayQuestion);
+  EXPECT_TRUE(probe::FindTopWindows(process_.id(), kFormClass, L"", true).empty());
+  Screenshot("installed");
+  ASSERT_TRUE(probe::AnswerBox(question, L"いいえ"));
+  EXPECT_EQ(WaitEnd(), 0u);
+  ExpectInstalled();
+  EXPECT_FALSE(fs::exists(PlayerControl()));
+  EXPECT_EQ(SetupStarts(), std::vector<std::string>{"\"/Q\" show 0"});
 }
 
 // A version-8 movie is more than the installed player (7) can play: the
@@ -284,9 +358,10 @@ TEST_F(Movie, OldPlayerIsUpdatedAndVersion7MoviePlays) {
 // the installation, where the setup replaces the file only at the next start of
 // Windows and asks for a restart in its own box. The installer answers that box
 // with No itself and asks its own restart question instead of the
-// display-properties question.
-TEST_F(Movie, LockedOldPlayerUpdatedDuringInstallationAsksToRestart) {
-  ASSERT_NO_FATAL_FAILURE(StartWithLockedOldPlayer(6));
+// display-properties question. That box comes from the setup itself, or, more
+// than a second after the setup ended, from the child it handed the work to.
+void Movie::LockedOldPlayerUpdatedDuringInstallationAsksToRestart(const std::string& setup) {
+  ASSERT_NO_FATAL_FAILURE(StartWithLockedOldPlayer(6, setup));
 
   // The old player plays the version-6 movie; nothing was installed yet.
   ExpectMoviePlaying(kMovieGreen);
@@ -311,6 +386,14 @@ TEST_F(Movie, LockedOldPlayerUpdatedDuringInstallationAsksToRestart) {
   EXPECT_EQ(FileVersionText(update), kCurrentPlayer);
   EXPECT_TRUE(SamePath(RegisteredPlayerFile(), update)) << RegisteredPlayerFile();
   DeclineRestartAndExpectInstalled(question);
+}
+
+TEST_F(Movie, LockedOldPlayerUpdatedDuringInstallationAsksToRestart) {
+  LockedOldPlayerUpdatedDuringInstallationAsksToRestart("prompt");
+}
+
+TEST_F(Movie, HandOffSetupsPromptIsAnsweredBeforeTheRestartQuestion) {
+  LockedOldPlayerUpdatedDuringInstallationAsksToRestart("handoff-prompt");
 }
 
 // The same locked player and a movie it is too old for: the installation runs

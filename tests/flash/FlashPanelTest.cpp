@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "StandinLog.h"
 #include "SwfBuilder.h"
 #include "TestFolder.h"
 #include "WineBench.h"
@@ -21,6 +22,7 @@ class FlashPanelTest : public TempFolderTest {
     TempFolderTest::SetUp();
     bench::ResetFlashState();
     bench::UnregisterPlayer();
+    SetEnvironmentVariableW(bench::kStandinLog, file("standin.log").c_str());
     ASSERT_TRUE(bench::RegisterControl(bench::StandinControl(player())));
     parent = std::make_unique<bench::ParentWindow>();
     panel = std::make_unique<TFlashPanel>(parent->handle());
@@ -31,6 +33,8 @@ class FlashPanelTest : public TempFolderTest {
     parent.reset();
     bench::UnregisterPlayer();
     bench::FreeUnusedControls();
+    SetEnvironmentVariableW(bench::kStandinLog, nullptr);
+    SetEnvironmentVariableW(bench::kStandinFail, nullptr);
     TempFolderTest::TearDown();
   }
   virtual std::wstring player() const { return L"7.0.19"; }
@@ -40,12 +44,22 @@ class FlashPanelTest : public TempFolderTest {
     return file(name).wstring();
   }
   std::wstring stringProperty(DISPID id) {
-    VARIANT v = panel->flashControl->getProperty(id);
-    std::wstring s = v.vt == VT_BSTR && v.bstrVal ? v.bstrVal : L"";
-    VariantClear(&v);
-    return s;
+    ComVariant v;
+    panel->flashControl->getProperty(id, v);
+    return v->vt == VT_BSTR && v->bstrVal ? v->bstrVal : L"";
   }
-  VARIANT property(DISPID id) { return panel->flashControl->getProperty(id); }
+  LONG longProperty(DISPID id) {
+    ComVariant v;
+    panel->flashControl->getProperty(id, v);
+    return v->vt == VT_BOOL ? v->boolVal : v->lVal;
+  }
+  // A variable that a test set on a control, to tell it from a new one.
+  std::wstring marker() {
+    ComVariant value;
+    panel->flashControl->callMethod(L"GetVariable", {L"marker"}, &value);
+    return value->vt == VT_BSTR && value->bstrVal ? value->bstrVal : L"";
+  }
+  StandinLog::Calls callsOfMovieControl() { return StandinLog::Read(file("standin.log")).lastWith("Movie"); }
 
   std::unique_ptr<bench::ParentWindow> parent;
   std::unique_ptr<TFlashPanel> panel;
@@ -64,15 +78,12 @@ TEST_F(FlashPanelTest, PlaysMovieInChildControlWithInstallerSettings) {
   ASSERT_TRUE(panel->flashControl);
   EXPECT_EQ(path, stringProperty(flashids::kDispidMovie));
   EXPECT_EQ(L"Opaque", stringProperty(flashids::kDispidWMode));
-  VARIANT scale = property(flashids::kDispidScaleMode);
-  EXPECT_EQ(0, scale.lVal);
-  VARIANT menu = property(flashids::kDispidMenu);
-  EXPECT_EQ(VARIANT_FALSE, menu.boolVal);
-  VARIANT playing = property(kDispidPlaying);
-  EXPECT_EQ(VARIANT_TRUE, playing.boolVal);
-  VARIANT align = panel->flashControl->callMethod(L"GetVariable", {L"Align"});
-  EXPECT_STREQ(L"AlClient", align.bstrVal);
-  VariantClear(&align);
+  EXPECT_EQ(0, longProperty(flashids::kDispidScaleMode));
+  EXPECT_EQ(VARIANT_FALSE, longProperty(flashids::kDispidMenu));
+  EXPECT_EQ(VARIANT_TRUE, longProperty(kDispidPlaying));
+  ComVariant align;
+  panel->flashControl->callMethod(L"GetVariable", {L"Align"}, &align);
+  EXPECT_STREQ(L"AlClient", align->bstrVal);
 
   HWND control = panel->flashControl->window();
   ASSERT_NE(nullptr, control);
@@ -91,6 +102,91 @@ TEST_F(FlashPanelTest, PlaysMovieInChildControlWithInstallerSettings) {
   COLORREF pixel = GetPixel(dc, controlArea.right - 3, controlArea.bottom - 3);
   ReleaseDC(control, dc);
   EXPECT_EQ(RGB(255, 102, 0), pixel);
+}
+
+// The container's part, as the stand-in saw it: site before InitNew, ambient
+// properties of the panel, in-place activation, hidden before the movie is
+// set, shown after Play, and StopPlay before the control goes.
+TEST_F(FlashPanelTest, HostFollowsTheContainerSequence) {
+  const HFONT font = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                 DEFAULT_PITCH, L"ＭＳ ゴシック");
+  SendMessageW(panel->handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  ASSERT_EQ(0, panel->loadSWF(movie("a.swf", SwfBuilder().version(6).background(1, 2, 3).plain())));
+  panel->setColor(TFlashPanel::kBlack);
+  panel->unloadSWF();
+  DeleteObject(font);
+
+  const StandinLog::Calls calls = callsOfMovieControl();
+  EXPECT_EQ(StandinLog::Only(calls, {"SetClientSite", "InitNew", "DoVerb -5", "DoVerb -3", "Movie",
+                                     "Play", "DoVerb -1", "OnAmbientPropertyChange -701", "StopPlay",
+                                     "Close", "SetClientSite null", "destroyed"}),
+            StandinLog::Calls({"SetClientSite", "InitNew", "DoVerb -5", "DoVerb -3", "Movie", "Play",
+                               "DoVerb -1", "OnAmbientPropertyChange -701", "StopPlay", "Close",
+                               "SetClientSite null", "destroyed"}));
+  const std::string ambient = StandinLog::Starting(calls, "ambient");
+  EXPECT_NE(std::string::npos, ambient.find("UserMode=1")) << ambient;
+  EXPECT_NE(std::string::npos, ambient.find("BackColor=ffffff")) << ambient;
+  EXPECT_NE(std::string::npos, ambient.find(u8"Font=ＭＳ ゴシック 9")) << ambient;
+  // The version probe is initialised the same way before it is asked.
+  const StandinLog::Calls probe = StandinLog::Read(file("standin.log")).lastWith("FlashVersion");
+  EXPECT_EQ(StandinLog::Only(probe, {"SetClientSite", "InitNew", "FlashVersion", "destroyed"}),
+            StandinLog::Calls({"SetClientSite", "InitNew", "FlashVersion", "destroyed"}));
+}
+
+// A control that fails a call: what the second of two loads gives and leaves.
+// Creation failures (-403) leave no control; errors after the control was
+// created leave it in place; a control that will not stop (-409) keeps playing
+// the new movie.
+TEST_F(FlashPanelTest, ControlFailuresReachTheResult) {
+  enum class Left { None, New, Same };
+  const struct {
+    const wchar_t* fail;
+    rc::Result result;
+    Left left;
+  } cases[] = {
+      {L"create", rc::kControlNotCreated, Left::None},
+      {L"SetClientSite", rc::kControlNotCreated, Left::None},
+      {L"InitNew", rc::kControlNotCreated, Left::None},
+      {L"DoVerb -5", 0, Left::New},
+      {L"WMode", 0, Left::New},
+      {L"DoVerb -3", rc::kMovieNotPlayed, Left::New},
+      {L"Play", rc::kMovieNotPlayed, Left::New},
+      {L"StopPlay", 0, Left::Same},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "failing " << std::string(c.fail, c.fail + wcslen(c.fail)));
+    ASSERT_EQ(0, panel->loadSWF(movie("first" + std::to_string(n) + ".swf",
+                                      SwfBuilder().version(6).background(1, 2, 3).plain())));
+    panel->flashControl->callMethod(L"SetVariable", {L"marker", L"first control"});
+    const std::wstring second =
+        movie("second" + std::to_string(n++) + ".swf", SwfBuilder().version(6).background(4, 5, 6).plain());
+    SetEnvironmentVariableW(bench::kStandinFail, c.fail);
+    if (c.result == rc::kControlNotCreated) SetEnvironmentVariableW(bench::kStandinLog, nullptr);  // 10,000 tries
+    EXPECT_EQ(c.result, panel->loadSWF(second));
+    SetEnvironmentVariableW(bench::kStandinFail, nullptr);
+    SetEnvironmentVariableW(bench::kStandinLog, file("standin.log").c_str());
+    switch (c.left) {
+      case Left::None:
+        EXPECT_FALSE(panel->flashControl);
+        break;
+      case Left::New:
+        ASSERT_TRUE(panel->flashControl);
+        EXPECT_EQ(L"", marker());
+        if (c.result == 0) {
+          EXPECT_EQ(second, stringProperty(flashids::kDispidMovie));
+        }
+        break;
+      case Left::Same:
+        ASSERT_TRUE(panel->flashControl);
+        EXPECT_EQ(L"first control", marker());
+        EXPECT_EQ(second, stringProperty(flashids::kDispidMovie));
+        break;
+    }
+    panel->unloadSWF();
+    EXPECT_FALSE(panel->flashControl);
+  }
 }
 
 TEST_F(FlashPanelTest, VersionThreeMoviePlays) {

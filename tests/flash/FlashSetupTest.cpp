@@ -3,13 +3,16 @@
 // folder, and the setup's restart prompt.
 #include <windows.h>
 
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "TestFolder.h"
 #include "WineBench.h"
 #include "flash/LMV_FlashUtils.h"
+#include "flash/SetupProcessTree.h"
 #include "system/LMV_FileUtils.h"
 
 namespace {
@@ -22,6 +25,7 @@ class FlashSetupTest : public TempFolderTest {
     bench::UnregisterPlayer();
     bench::RemoveControlFiles();
     SetFlashSetupHost({});
+    SetEnvironmentVariableW(bench::kSetupLog, file("setup.log").c_str());
     WorkFolder = root_.wstring() + L"\\";
   }
   void TearDown() override {
@@ -31,7 +35,21 @@ class FlashSetupTest : public TempFolderTest {
     SetFlashSetupHost({});
     bench::UnregisterPlayer();
     bench::RemoveControlFiles();
+    SetEnvironmentVariableW(bench::kSetupLog, nullptr);
     TempFolderTest::TearDown();
+  }
+  // Back to a machine without a player, between the rounds of one test.
+  void freshMachine() {
+    waitForSetupEnd();
+    bench::ResetFlashState();
+    bench::UnregisterPlayer();
+    bench::RemoveControlFiles();
+  }
+  std::vector<std::string> setupStarts() {
+    std::vector<std::string> lines;
+    std::ifstream in(file("setup.log"));
+    for (std::string line; std::getline(in, line);) lines.push_back(line.substr(line.find(' ') + 1));
+    return lines;
   }
 
   void useSetup(const std::wstring& variant) {
@@ -125,6 +143,8 @@ TEST_F(FlashSetupTest, NoPlayerIsFirstInstallation) {
   EXPECT_FALSE(flashOcxLocked);
   EXPECT_EQ(7, cachedFlashVersion);
   EXPECT_TRUE(exists(L"Flash.ocx"));
+  // Started once, quietly and hidden.
+  EXPECT_EQ(setupStarts(), std::vector<std::string>{"\"/Q\" show 0"});
 }
 
 TEST_F(FlashSetupTest, ControlWithoutVersionCountsAsNoPlayer) {
@@ -175,44 +195,93 @@ TEST_F(FlashSetupTest, MissingSetupIsSilentAtStartAndFailsInSequence) {
   EXPECT_LT(GetTickCount() - start, 2000u);
 }
 
+// Without a player, and with no setup running (none started, or one that
+// ended at once without installing), waiting cannot help.
 TEST_F(FlashSetupTest, ProbeWithoutPlayerGivesUpQuickly) {
-  bool ok = true;
-  std::int32_t major = 0;
-  const DWORD start = GetTickCount();
-  EXPECT_EQ(rc::kNoProbeControl, getFlashVersion(ok, major, kProbeAttempts));
-  EXPECT_LT(GetTickCount() - start, 3000u);
-  EXPECT_FALSE(ok);
-  EXPECT_EQ(-1, major);
+  for (bool setupStarted : {false, true}) {
+    SCOPED_TRACE(setupStarted ? "a setup that dies at once" : "no setup");
+    if (setupStarted) {
+      useSetup(L"dies");
+      ASSERT_EQ(0, runFlashSetup());
+    }
+    bool ok = true;
+    std::int32_t major = 0;
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(rc::kNoProbeControl, getFlashVersion(ok, major, kProbeAttempts));
+    EXPECT_LT(GetTickCount() - start, 3000u);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(-1, major);
+  }
 }
 
-TEST_F(FlashSetupTest, ProbeWaitsWhileSetupRunsThenCaches) {
-  useSetup(L"slow");
-  ASSERT_EQ(0, runFlashSetup());
-  EXPECT_TRUE(flashSetupRunning());
-  bool ok = false;
-  std::int32_t major = 0;
-  EXPECT_EQ(0, getFlashVersion(ok, major, kProbeAttempts));
-  EXPECT_TRUE(ok);
-  EXPECT_EQ(7, major);
+// The player appears only after 1.5 s: from the setup itself, or from the
+// child it handed the work to before it ended at once.
+TEST_F(FlashSetupTest, ProbeWaitsWhileAProcessOfTheSetupRunsThenCaches) {
+  for (const wchar_t* variant : {L"slow", L"handoff"}) {
+    SCOPED_TRACE(testing::Message() << (variant[0] == L's' ? "slow" : "handoff"));
+    freshMachine();
+    useSetup(variant);
+    ASSERT_EQ(0, runFlashSetup());
+    EXPECT_TRUE(flashSetupRunning());
+    bool ok = false;
+    std::int32_t major = 0;
+    EXPECT_EQ(0, getFlashVersion(ok, major, kProbeAttempts));
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(7, major);
+  }
   // Cached from now on, whatever the attempts.
   bench::UnregisterPlayer();
-  ok = false;
-  major = 0;
+  bool ok = false;
+  std::int32_t major = 0;
   EXPECT_EQ(0, getFlashVersion(ok, major, 0));
   EXPECT_TRUE(ok);
   EXPECT_EQ(7, major);
 }
 
+// The prompt comes from the setup, or after more than a second from the
+// child of a setup that has ended by then.
 TEST_F(FlashSetupTest, SetupPromptAnsweredOnce) {
-  useSetup(L"prompt");
-  EXPECT_EQ(0, installFlashPlayer());
-  closeFlashSetupPrompt(kPromptAttempts);
-  EXPECT_TRUE(flashPromptClosed);
-  waitForSetupEnd();
-  EXPECT_FALSE(flashSetupRunning());  // the click ended the prompt and the setup
-  const DWORD start = GetTickCount();
-  closeFlashSetupPrompt(kPromptAttempts);
-  EXPECT_LT(GetTickCount() - start, 100u);
+  for (const wchar_t* variant : {L"prompt", L"handoff-prompt"}) {
+    SCOPED_TRACE(testing::Message() << (variant[0] == L'p' ? "prompt" : "handoff-prompt"));
+    freshMachine();
+    useSetup(variant);
+    EXPECT_EQ(0, installFlashPlayer());
+    closeFlashSetupPrompt(kPromptAttempts);
+    EXPECT_TRUE(flashPromptClosed);
+    waitForSetupEnd();
+    EXPECT_FALSE(flashSetupRunning());  // the click ended the prompt and the setup
+    const DWORD start = GetTickCount();
+    closeFlashSetupPrompt(kPromptAttempts);
+    EXPECT_LT(GetTickCount() - start, 100u);
+  }
+}
+
+// Both ways of following the setup see its child: it runs on after the setup
+// has ended, and it has registered the player when it ends.
+TEST_F(FlashSetupTest, ProcessTreeFollowsTheChildOfAnEndedSetup) {
+  useSetup(L"handoff");
+  for (auto tracking : {SetupProcessTree::Tracking::Job, SetupProcessTree::Tracking::Snapshot}) {
+    SCOPED_TRACE(tracking == SetupProcessTree::Tracking::Job ? "job" : "snapshots");
+    freshMachine();
+    std::wstring commandLine = L"\"" + WorkFolder + L"flashax.exe\" /Q";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &started));
+    CloseHandle(started.hThread);
+    HANDLE setup = nullptr;
+    DuplicateHandle(GetCurrentProcess(), started.hProcess, GetCurrentProcess(), &setup, SYNCHRONIZE, FALSE, 0);
+    SetupProcessTree tree(tracking);
+    tree.track(started.hProcess);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(setup, 5000)) << "the setup did not end at once";
+    CloseHandle(setup);
+    EXPECT_TRUE(tree.running()) << "the child was not seen";
+    EXPECT_FALSE(bench::PlayerRegistered());
+    for (int i = 0; i < 2000 && tree.running(); ++i) bench::Pump(10);
+    EXPECT_FALSE(tree.running());
+    EXPECT_TRUE(bench::PlayerRegistered()) << "ended before the child's work was done";
+  }
 }
 
 TEST_F(FlashSetupTest, RestartQuestionAfterPromptAnswered) {

@@ -14,6 +14,12 @@
 
 namespace bench {
 
+// Environment of the stand-ins: their call logs and the calls made to fail
+// (standins/flashplayer/StandinTrace.h, standins/flashsetup/FlashSetup.cpp).
+constexpr wchar_t kStandinLog[] = L"LV_FLASH_STANDIN_LOG";
+constexpr wchar_t kStandinFail[] = L"LV_FLASH_STANDIN_FAIL";
+constexpr wchar_t kSetupLog[] = L"LV_FLASH_SETUP_LOG";
+
 // Built stand-ins (paths from the build, reached through Wine's Z: drive).
 inline std::wstring StandinControl(const std::wstring& variant) {
   return std::wstring(LV_STANDIN_DIR) + L"\\flashplayer\\FlashStandin-" + variant + L".ocx";
@@ -38,6 +44,15 @@ inline bool RegisterControl(const std::wstring& path) { return CallRegistration(
 inline void UnregisterPlayer() {
   SHDeleteKeyW(HKEY_CLASSES_ROOT, L"CLSID\\{D27CDB6E-AE6D-11CF-96B8-444553540000}");
   SHDeleteKeyW(HKEY_CLASSES_ROOT, L"ShockwaveFlash.ShockwaveFlash");
+}
+
+inline bool PlayerRegistered() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID\\{D27CDB6E-AE6D-11CF-96B8-444553540000}\\InprocServer32", 0,
+                    KEY_READ, &key) != ERROR_SUCCESS)
+    return false;
+  RegCloseKey(key);
+  return true;
 }
 
 // Lets COM unload control DLLs nobody uses, so their files can be replaced.
