@@ -108,7 +108,10 @@ TEST_F(FlashPanelTest, PlaysMovieInChildControlWithInstallerSettings) {
 // properties of the panel, in-place activation, hidden before the movie is
 // set, shown after Play, and StopPlay before the control goes.
 TEST_F(FlashPanelTest, HostFollowsTheContainerSequence) {
-  const HFONT font = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+  HDC screen = GetDC(nullptr);
+  const int height = -MulDiv(9, GetDeviceCaps(screen, LOGPIXELSY), 72);  // 9 points
+  ReleaseDC(nullptr, screen);
+  const HFONT font = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                  DEFAULT_PITCH, L"ＭＳ ゴシック");
   SendMessageW(panel->handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -127,7 +130,7 @@ TEST_F(FlashPanelTest, HostFollowsTheContainerSequence) {
   const std::string ambient = StandinLog::Starting(calls, "ambient");
   EXPECT_NE(std::string::npos, ambient.find("UserMode=1")) << ambient;
   EXPECT_NE(std::string::npos, ambient.find("BackColor=ffffff")) << ambient;
-  EXPECT_NE(std::string::npos, ambient.find(u8"Font=ＭＳ ゴシック 9")) << ambient;
+  EXPECT_NE(std::string::npos, ambient.find("Font=" + AmbientFontText(L"ＭＳ ゴシック", 9))) << ambient;
   // The version probe is initialised the same way before it is asked.
   const StandinLog::Calls probe = StandinLog::Read(file("standin.log")).lastWith("FlashVersion");
   EXPECT_EQ(StandinLog::Only(probe, {"SetClientSite", "InitNew", "FlashVersion", "destroyed"}),

@@ -2,12 +2,33 @@
 // "<pid>.<control> <call>" per call, read back as the calls of each control.
 #pragma once
 
+#include <windows.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
+
+// How the stand-in logs an ambient font of `points` points asking for `face`:
+// the face the system realises for it (a substitute where the face is
+// missing), in UTF-8, and the size.
+inline std::string AmbientFontText(const wchar_t* face, int points) {
+  HDC screen = GetDC(nullptr);
+  HFONT font = CreateFontW(-MulDiv(points, GetDeviceCaps(screen, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL, FALSE,
+                           FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                           DEFAULT_QUALITY, DEFAULT_PITCH, face);
+  HGDIOBJ old = SelectObject(screen, font);
+  wchar_t realised[LF_FACESIZE] = {};
+  GetTextFaceW(screen, LF_FACESIZE, realised);
+  SelectObject(screen, old);
+  DeleteObject(font);
+  ReleaseDC(nullptr, screen);
+  char utf8[4 * LF_FACESIZE] = {};
+  WideCharToMultiByte(CP_UTF8, 0, realised, -1, utf8, sizeof utf8, nullptr, nullptr);
+  return std::string(utf8) + " " + std::to_string(points);
+}
 
 class StandinLog {
  public:
