@@ -10,7 +10,7 @@ namespace {
 // still start the installer (they follow the setup through the job alone).
 DWORD ProcessIdOf(HANDLE process) {
   using GetProcessIdFn = DWORD(WINAPI*)(HANDLE);
-  static const auto getProcessId = reinterpret_cast<GetProcessIdFn>(reinterpret_cast<void*>(
+  static const auto getProcessId = reinterpret_cast<GetProcessIdFn>(reinterpret_cast<void (*)()>(
       GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetProcessId")));
   return getProcessId ? getProcessId(process) : 0;
 }
