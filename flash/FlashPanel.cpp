@@ -45,7 +45,7 @@ TFlashPanel::TFlashPanel(HWND parent) {
 }
 
 TFlashPanel::~TFlashPanel() {
-  flashControl.reset();
+  flashControl.reset();  // its window lives inside the panel's window
   if (window_) {
     SetWindowPos(window_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     DestroyWindow(window_);

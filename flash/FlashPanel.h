@@ -13,6 +13,10 @@
 #include "flash/SwfMovie.h"
 
 class TFlashPanel : public TSwfMovie {
+  // Declared first, so OLE outlives every member: it stays initialised (and
+  // the player's library loaded) from the version probe to the last control.
+  OleSession ole_;
+
  public:
   static constexpr COLORREF kWhite = RGB(255, 255, 255);
   static constexpr COLORREF kBlack = RGB(0, 0, 0);
