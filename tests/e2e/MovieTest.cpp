@@ -74,13 +74,7 @@ class Movie : public ::testing::Test {
   }
 
   StandinLog PlayerLog() const { return StandinLog::Read(workspace_.folder() / "player.log"); }
-  // The setup's starts: command line and show state, one line each.
-  std::vector<std::string> SetupStarts() const {
-    std::vector<std::string> lines;
-    std::ifstream in(workspace_.folder() / "setup.log");
-    for (std::string line; std::getline(in, line);) lines.push_back(line.substr(line.find(' ') + 1));
-    return lines;
-  }
+  std::vector<std::string> SetupStarts() const { return ::SetupStarts(workspace_.folder() / "setup.log"); }
 
   lvpack::PackagePlan MoviePlan(const Bytes& movie) {
     lvpack::PackagePlan plan = BasicPlan(workspace_, "Night Saver");

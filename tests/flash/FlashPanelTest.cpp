@@ -108,12 +108,7 @@ TEST_F(FlashPanelTest, PlaysMovieInChildControlWithInstallerSettings) {
 // properties of the panel, in-place activation, hidden before the movie is
 // set, shown after Play, and StopPlay before the control goes.
 TEST_F(FlashPanelTest, HostFollowsTheContainerSequence) {
-  HDC screen = GetDC(nullptr);
-  const int height = -MulDiv(9, GetDeviceCaps(screen, LOGPIXELSY), 72);  // 9 points
-  ReleaseDC(nullptr, screen);
-  const HFONT font = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                 DEFAULT_PITCH, L"ＭＳ ゴシック");
+  const HFONT font = MakeFont(L"ＭＳ ゴシック", 9);
   SendMessageW(panel->handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   ASSERT_EQ(0, panel->loadSWF(movie("a.swf", SwfBuilder().version(6).background(1, 2, 3).plain())));
   panel->setColor(TFlashPanel::kBlack);
@@ -121,20 +116,17 @@ TEST_F(FlashPanelTest, HostFollowsTheContainerSequence) {
   DeleteObject(font);
 
   const StandinLog::Calls calls = callsOfMovieControl();
-  EXPECT_EQ(StandinLog::Only(calls, {"SetClientSite", "InitNew", "DoVerb -5", "DoVerb -3", "Movie",
-                                     "Play", "DoVerb -1", "OnAmbientPropertyChange -701", "StopPlay",
-                                     "Close", "SetClientSite null", "destroyed"}),
-            StandinLog::Calls({"SetClientSite", "InitNew", "DoVerb -5", "DoVerb -3", "Movie", "Play",
-                               "DoVerb -1", "OnAmbientPropertyChange -701", "StopPlay", "Close",
-                               "SetClientSite null", "destroyed"}));
+  const StandinLog::Calls sequence = {"SetClientSite", "InitNew", "DoVerb -5", "DoVerb -3", "Movie",
+                                      "Play", "DoVerb -1", "OnAmbientPropertyChange -701", "StopPlay",
+                                      "Close", "SetClientSite null", "destroyed"};
+  EXPECT_EQ(StandinLog::Only(calls, sequence), sequence);
   const std::string ambient = StandinLog::Starting(calls, "ambient");
   EXPECT_NE(std::string::npos, ambient.find("UserMode=1")) << ambient;
   EXPECT_NE(std::string::npos, ambient.find("BackColor=ffffff")) << ambient;
   EXPECT_NE(std::string::npos, ambient.find("Font=" + AmbientFontText(L"ＭＳ ゴシック", 9))) << ambient;
   // The version probe is initialised the same way before it is asked.
-  const StandinLog::Calls probe = StandinLog::Read(file("standin.log")).lastWith("FlashVersion");
-  EXPECT_EQ(StandinLog::Only(probe, {"SetClientSite", "InitNew", "FlashVersion", "destroyed"}),
-            StandinLog::Calls({"SetClientSite", "InitNew", "FlashVersion", "destroyed"}));
+  const StandinLog::Calls probe = {"SetClientSite", "InitNew", "FlashVersion", "destroyed"};
+  EXPECT_EQ(StandinLog::Only(StandinLog::Read(file("standin.log")).lastWith("FlashVersion"), probe), probe);
 }
 
 // A control that fails a call: what the second of two loads gives and leaves.

@@ -3,12 +3,12 @@
 // folder, and the setup's restart prompt.
 #include <windows.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "StandinLog.h"
 #include "TestFolder.h"
 #include "WineBench.h"
 #include "flash/LMV_FlashUtils.h"
@@ -44,12 +44,6 @@ class FlashSetupTest : public TempFolderTest {
     bench::ResetFlashState();
     bench::UnregisterPlayer();
     bench::RemoveControlFiles();
-  }
-  std::vector<std::string> setupStarts() {
-    std::vector<std::string> lines;
-    std::ifstream in(file("setup.log"));
-    for (std::string line; std::getline(in, line);) lines.push_back(line.substr(line.find(' ') + 1));
-    return lines;
   }
 
   void useSetup(const std::wstring& variant) {
@@ -144,7 +138,7 @@ TEST_F(FlashSetupTest, NoPlayerIsFirstInstallation) {
   EXPECT_EQ(7, cachedFlashVersion);
   EXPECT_TRUE(exists(L"Flash.ocx"));
   // Started once, quietly and hidden.
-  EXPECT_EQ(setupStarts(), std::vector<std::string>{"\"/Q\" show 0"});
+  EXPECT_EQ(SetupStarts(file("setup.log")), std::vector<std::string>{"\"/Q\" show 0"});
 }
 
 TEST_F(FlashSetupTest, ControlWithoutVersionCountsAsNoPlayer) {

@@ -1,5 +1,6 @@
-// The stand-in player's call log (LV_FLASH_STANDIN_LOG, UTF-8): one line
-// "<pid>.<control> <call>" per call, read back as the calls of each control.
+// What the stand-ins recorded (tests/README.md, the player stand-ins): the
+// player's call log, one line "<pid>.<control> <call>", and the setup's
+// starts, one line "<pid> "<command line>" show <n>"; both UTF-8.
 #pragma once
 
 #include <windows.h>
@@ -7,18 +8,42 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
 
-// How the stand-in logs an ambient font of `points` points asking for `face`:
-// the face the system realises for it (a substitute where the face is
-// missing), in UTF-8, and the size.
+// The lines of a log without their first word (the process or control).
+inline std::vector<std::pair<std::string, std::string>> LogLines(const std::filesystem::path& path) {
+  std::vector<std::pair<std::string, std::string>> lines;
+  std::ifstream in(path);
+  for (std::string line; std::getline(in, line);) {
+    const std::size_t space = line.find(' ');
+    if (space != std::string::npos) lines.emplace_back(line.substr(0, space), line.substr(space + 1));
+  }
+  return lines;
+}
+
+inline std::vector<std::string> SetupStarts(const std::filesystem::path& path) {
+  std::vector<std::string> starts;
+  for (const auto& line : LogLines(path)) starts.push_back(line.second);
+  return starts;
+}
+
+// A font of `points` points asking for `face`, as the installer window makes it.
+inline HFONT MakeFont(const wchar_t* face, int points) {
+  HDC screen = GetDC(nullptr);
+  const int height = -MulDiv(points, GetDeviceCaps(screen, LOGPIXELSY), 72);
+  ReleaseDC(nullptr, screen);
+  return CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
+                     CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face);
+}
+
+// How the stand-in logs that font as its ambient font: the face the system
+// realises for it (a substitute where the face is missing) and the size.
 inline std::string AmbientFontText(const wchar_t* face, int points) {
   HDC screen = GetDC(nullptr);
-  HFONT font = CreateFontW(-MulDiv(points, GetDeviceCaps(screen, LOGPIXELSY), 72), 0, 0, 0, FW_NORMAL, FALSE,
-                           FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                           DEFAULT_QUALITY, DEFAULT_PITCH, face);
+  HFONT font = MakeFont(face, points);
   HGDIOBJ old = SelectObject(screen, font);
   wchar_t realised[LF_FACESIZE] = {};
   GetTextFaceW(screen, LF_FACESIZE, realised);
@@ -34,45 +59,31 @@ class StandinLog {
  public:
   using Calls = std::vector<std::string>;
 
-  static StandinLog Read(const std::filesystem::path& path) {
-    StandinLog log;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) {
-      const std::size_t space = line.find(' ');
-      if (space == std::string::npos) continue;
-      log.callsOf(line.substr(0, space)).push_back(line.substr(space + 1));
-    }
-    return log;
-  }
+  static StandinLog Read(const std::filesystem::path& path) { return StandinLog{LogLines(path)}; }
 
-  // The calls of the last control that received `call`; empty when none did.
+  // The calls, in order, of the last control that received `call`.
   Calls lastWith(const std::string& call) const {
-    for (auto it = controls_.rbegin(); it != controls_.rend(); ++it)
-      if (std::find(it->second.begin(), it->second.end(), call) != it->second.end()) return it->second;
-    return {};
+    Calls calls;
+    auto last = std::find_if(lines_.rbegin(), lines_.rend(), [&](const auto& l) { return l.second == call; });
+    if (last == lines_.rend()) return calls;
+    for (const auto& l : lines_)
+      if (l.first == last->first) calls.push_back(l.second);
+    return calls;
   }
 
-  // `calls` without the calls not named in `kept`, in their order.
+  // `calls` without those not named in `kept`.
   static Calls Only(const Calls& calls, const Calls& kept) {
     Calls out;
-    for (const auto& c : calls)
-      if (std::find(kept.begin(), kept.end(), c) != kept.end()) out.push_back(c);
+    std::copy_if(calls.begin(), calls.end(), std::back_inserter(out),
+                 [&](const std::string& c) { return std::find(kept.begin(), kept.end(), c) != kept.end(); });
     return out;
   }
 
   // The first call that starts with `prefix`; empty when none does.
   static std::string Starting(const Calls& calls, const std::string& prefix) {
-    for (const auto& c : calls)
-      if (c.rfind(prefix, 0) == 0) return c;
-    return {};
+    auto found = std::find_if(calls.begin(), calls.end(), [&](const std::string& c) { return c.rfind(prefix, 0) == 0; });
+    return found == calls.end() ? std::string() : *found;
   }
 
- private:
-  Calls& callsOf(const std::string& control) {
-    for (auto& c : controls_)
-      if (c.first == control) return c.second;
-    controls_.emplace_back(control, Calls{});
-    return controls_.back().second;
-  }
-  std::vector<std::pair<std::string, Calls>> controls_;  // in order of first appearance
+  std::vector<std::pair<std::string, std::string>> lines_;  // control, call
 };

@@ -76,29 +76,6 @@ TEST_F(SwfConvertTest, BytesAfterTheStreamAreNotInflated) {
   EXPECT_EQ(plain, ReadFile(reader.plainCopyPath()));
 }
 
-// A zlib stream of `size` zero bytes, made a megabyte at a time.
-Bytes ZeroStream(std::size_t size) {
-  z_stream z{};
-  deflateInit(&z, Z_BEST_COMPRESSION);
-  const Bytes zeros(1 << 20);
-  Bytes out;
-  unsigned char buffer[1 << 16];
-  for (std::size_t left = size; left > 0 || z.avail_in > 0;) {
-    const std::size_t piece = std::min(left, zeros.size());
-    z.next_in = const_cast<Bytef*>(zeros.data());
-    z.avail_in = static_cast<uInt>(piece);
-    left -= piece;
-    do {
-      z.next_out = buffer;
-      z.avail_out = sizeof buffer;
-      deflate(&z, left == 0 ? Z_FINISH : Z_NO_FLUSH);
-      out.insert(out.end(), buffer, buffer + (sizeof buffer - z.avail_out));
-    } while (z.avail_out == 0);
-  }
-  deflateEnd(&z);
-  return out;
-}
-
 // The plain copy ends at the declared length, whatever the stream holds beyond.
 TEST_F(SwfConvertTest, PlainCopyEndsAtDeclaredLength) {
   const Bytes plain = sampleMovie();
@@ -120,10 +97,10 @@ TEST_F(SwfConvertTest, PlainCopyEndsAtDeclaredLength) {
 // TEMP, and the header reader finds no background tag in them.
 TEST_F(SwfConvertTest, CompressionBombEndsWithReadErrorAtDeclaredLength) {
   constexpr std::uint32_t kDeclared = 100;
-  Bytes bomb{'C', 'W', 'S', 7, kDeclared, 0, 0, 0};
-  const Bytes stream = ZeroStream(std::size_t{64} << 20);
-  bomb.insert(bomb.end(), stream.begin(), stream.end());
-  WriteFile(file("bomb.swf"), bomb);
+  Bytes zeros(std::size_t{64} << 20);
+  zeros[3] = 7;
+  zeros[4] = kDeclared;
+  WriteFile(file("bomb.swf"), SwfBuilder::Compress(zeros));
   reader.swfFilename = file("bomb.swf");
   try {
     reader.readMovie();
