@@ -30,29 +30,13 @@ inline std::vector<std::string> SetupStarts(const std::filesystem::path& path) {
   return starts;
 }
 
-// A font of `points` points asking for `face`, as the installer window makes it.
+// A font of `points` points asking for `face`, made the way the installer window makes its own.
 inline HFONT MakeFont(const wchar_t* face, int points) {
   HDC screen = GetDC(nullptr);
   const int height = -MulDiv(points, GetDeviceCaps(screen, LOGPIXELSY), 72);
   ReleaseDC(nullptr, screen);
   return CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS,
                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, face);
-}
-
-// How the stand-in logs that font as its ambient font: the face the system
-// realises for it (a substitute where the face is missing) and the size.
-inline std::string AmbientFontText(const wchar_t* face, int points) {
-  HDC screen = GetDC(nullptr);
-  HFONT font = MakeFont(face, points);
-  HGDIOBJ old = SelectObject(screen, font);
-  wchar_t realised[LF_FACESIZE] = {};
-  GetTextFaceW(screen, LF_FACESIZE, realised);
-  SelectObject(screen, old);
-  DeleteObject(font);
-  ReleaseDC(nullptr, screen);
-  char utf8[4 * LF_FACESIZE] = {};
-  WideCharToMultiByte(CP_UTF8, 0, realised, -1, utf8, sizeof utf8, nullptr, nullptr);
-  return std::string(utf8) + " " + std::to_string(points);
 }
 
 class StandinLog {
