@@ -275,18 +275,15 @@ rc::Result TSwfMovie::readSWFFile_FWS_Format(const std::filesystem::path& path) 
   bgBlue = rgb[2];
 
   // Settings window: what follows, bounded by 2000 bytes and the declared
-  // length. Only bytes actually present are scanned.
+  // length. A movie that ends before its declared length within the window is
+  // cut short, like one that ends before its background colour: a read error.
   const std::int64_t window =
       std::min<std::int64_t>(kSettingsWindowLimit, std::int64_t{declaredLength} - file.position());
   std::vector<unsigned char> text(window > 0 ? static_cast<std::size_t>(window) : 0);
-  std::size_t got = 0;
-  while (got < text.size()) {
-    std::size_t n = file.read(text.data() + got, text.size() - got);
-    if (n == 0) break;
-    got += n;
-  }
-  allowScale = findFSCommandFlag("ALLOWSCALE", text.data(), static_cast<int>(got));
-  fullScreen = findFSCommandFlag("fullScreen", text.data(), static_cast<int>(got));
+  if (!text.empty()) file.readExact(text.data(), text.size());
+  const int length = static_cast<int>(text.size());
+  allowScale = findFSCommandFlag("ALLOWSCALE", text.data(), length);
+  fullScreen = findFSCommandFlag("fullScreen", text.data(), length);
   return 0;
 }
 

@@ -223,10 +223,13 @@ TEST_F(SwfHeaderTest, EmptyOrNegativeWindowGivesNotFound) {
   EXPECT_EQ(-1, reader.allowScale);
 }
 
-TEST_F(SwfHeaderTest, DeclaredLengthBeyondFileScansWhatIsThere) {
-  EXPECT_EQ(0, readHeader(SwfBuilder().background(1, 1, 1).fscommand("allowscale", "false")
-                              .declaredLength(100000).plain()));
-  EXPECT_EQ(0, reader.allowScale);
+// A movie cut short inside its settings window is as damaged as one cut before
+// its background colour; the colour read before the failure stays.
+TEST_F(SwfHeaderTest, DeclaredLengthBeyondFileInWindowRaisesReadError) {
+  EXPECT_EQ(ErrorKind::ReadError, raisedKind(SwfBuilder().background(4, 5, 6).fscommand("allowscale", "false")
+                                                 .declaredLength(100000).plain()));
+  EXPECT_EQ(6, reader.bgBlue);
+  EXPECT_EQ(1, reader.allowScale);
 }
 
 TEST(FindFSCommandFlag, ValueByteMustLieInsideLength) {
