@@ -20,6 +20,7 @@
 #include "system/LMV_RegistryUtils.h"
 #include "system/SaverRegistration.h"
 #include "system/LMV_FileUtils.h"
+#include "system/LMV_StringUtils.h"
 
 namespace {
 
@@ -182,11 +183,11 @@ void TInstallerForm::setupFormForInstallationComplete(rc::Result result) {
       break;
     case rc::kAccessDenied:
       ShowStatus(LoadMessage(msg::sAbortedUserRights));
-      ShowInstallError(rc::kAccessDenied, std::to_wstring(rc::kAccessDenied));
+      ShowInstallError(rc::kAccessDenied, DecimalText(rc::kAccessDenied));
       break;
     case rc::kSaverOverwriteFailed:
       ShowStatus(LoadMessage(msg::sAbortedOverwriteFailed));
-      ShowInstallError(rc::kSaverOverwriteFailed, std::to_wstring(rc::kSaverOverwriteFailed));
+      ShowInstallError(rc::kSaverOverwriteFailed, DecimalText(rc::kSaverOverwriteFailed));
       break;
     default:
       ShowStatus(ComposeInstallFailedText(result, LoadMessage));

@@ -1,14 +1,15 @@
 #include "app/OutcomeText.h"
 
 #include "messages/MessageIds.h"
+#include "system/LMV_StringUtils.h"
 
 std::wstring ComposeDamagedInstallerText(rc::Result code, const MessageLookup& message) {
-  return message(msg::sInstallerDamaged) + message(msg::sProductError) + std::to_wstring(code) +
+  return message(msg::sInstallerDamaged) + message(msg::sProductError) + DecimalText(code) +
          L". ";
 }
 
 std::wstring ComposeInstallFailedText(rc::Result code, const MessageLookup& message) {
-  return message(msg::sInstallFailedRebuild) + std::to_wstring(code);
+  return message(msg::sInstallFailedRebuild) + DecimalText(code);
 }
 
 std::wstring ComposeWithoutWindowOutcome(rc::Result code, const MessageLookup& message) {

@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "dcl/BuiltOnce.h"
 #include "dcl/Dcl.h"
 #include "dcl/DclFormat.h"
 
@@ -29,7 +30,7 @@ namespace {
 
 using namespace dcl::format;
 
-// ---- lookup tables, built at compile time from the code lengths -----------
+// ---- lookup tables, built from the code lengths on first use ------------
 
 // A length code with its extra bits: length = base + the `extraMask` bits that
 // follow the code's `codeBits`; the whole field takes `bits` bits. Keeping the
@@ -69,8 +70,9 @@ struct DecodeTables {
   SymbolEntry literal[1u << kLiteralMaxBits];
 };
 
-constexpr DecodeTables BuildDecodeTables() {
-  DecodeTables t{};
+// Fills zeroed tables. They are built on the first explode: stored, they would
+// take 34 KB of the decompressor library's file.
+void BuildDecodeTables(DecodeTables& t) {
   // A code of n bits fills every index whose low n bits equal it.
   for (unsigned s = 0; s < kLengthCodes; ++s) {
     const StreamCode c = kLengthCodeSet.sym[s];
@@ -108,10 +110,7 @@ constexpr DecodeTables BuildDecodeTables() {
     for (unsigned i = c.code; i < (1u << kLiteralMaxBits); i += 1u << c.bits)
       t.literal[i] = SymbolEntry{static_cast<std::uint8_t>(s), c.bits};
   }
-  return t;
 }
-
-constexpr DecodeTables kTables = BuildDecodeTables();
 
 // ---- state in the work area ------------------------------------------------
 
@@ -234,6 +233,7 @@ inline void Refill(ExplodeState& s, BitReader& r) {
 // dictionary size, so that both are constants in the loop.
 template <bool kAsciiMode, unsigned kDictBits>
 unsigned DecodeItems(ExplodeState& s, BitReader r) {
+  const DecodeTables& tables = dcl::BuiltOnce<DecodeTables, BuildDecodeTables>();
   std::uint64_t& bitBuf = r.bitBuf;
   int& bitCount = r.bitCount;
   auto drop = [&](unsigned n) {
@@ -258,7 +258,7 @@ unsigned DecodeItems(ExplodeState& s, BitReader r) {
     if ((bitBuf & 1) == 0) {  // literal
       unsigned byte;
       if (kAsciiMode) {
-        const SymbolEntry e = kTables.literal[(bitBuf >> 1) & ((1u << kLiteralMaxBits) - 1)];
+        const SymbolEntry e = tables.literal[(bitBuf >> 1) & ((1u << kLiteralMaxBits) - 1)];
         byte = e.symbol;
         drop(1 + e.bits);
       } else {
@@ -274,7 +274,7 @@ unsigned DecodeItems(ExplodeState& s, BitReader r) {
     // distance - 1), then the raw low bits of the distance.
     unsigned length;
     unsigned distance;
-    const CopyEntry ce = kTables.copy[(bitBuf >> 1) & ((1u << kCopyIndexBits) - 1)];
+    const CopyEntry ce = tables.copy[(bitBuf >> 1) & ((1u << kCopyIndexBits) - 1)];
     if (ce.bits != 0) {
       length = ce.length;
       const unsigned lowBits = length == kMinMatch ? kLowBitsLength2 : kDictBits;
@@ -284,7 +284,7 @@ unsigned DecodeItems(ExplodeState& s, BitReader r) {
       drop(bits);
     } else {
       drop(1);
-      const LengthEntry le = kTables.length[bitBuf & ((1u << kLengthMaxBits) - 1)];
+      const LengthEntry le = tables.length[bitBuf & ((1u << kLengthMaxBits) - 1)];
       length = le.base + ((static_cast<unsigned>(bitBuf) >> le.codeBits) & le.extraMask);
       drop(le.bits);
       if (length == kEndOfStream) {
@@ -292,7 +292,7 @@ unsigned DecodeItems(ExplodeState& s, BitReader r) {
         Emit(s, flushed, out);
         return rc::kDclOk;
       }
-      const SymbolEntry de = kTables.distance[bitBuf & ((1u << kDistanceMaxBits) - 1)];
+      const SymbolEntry de = tables.distance[bitBuf & ((1u << kDistanceMaxBits) - 1)];
       const unsigned lowBits = length == kMinMatch ? kLowBitsLength2 : kDictBits;
       const unsigned low = static_cast<unsigned>(bitBuf >> de.bits) & ((1u << lowBits) - 1);
       distance = ((static_cast<unsigned>(de.symbol) << lowBits) | low) + 1;

@@ -18,7 +18,7 @@ constexpr rc::Result kNoOsCode = 0;
 
 void BinaryFile::raiseFileError(const char* what, int code) const {
   throw InstallerError(ErrorKind::FileError, code,
-                       std::string(what) + " \"" + path_.u8string() + "\"");
+                       std::string(what) + " \"" + PathUtf8(path_) + "\"");
 }
 
 void BinaryFile::readExact(void* buffer, std::size_t count) {
@@ -28,7 +28,7 @@ void BinaryFile::readExact(void* buffer, std::size_t count) {
     std::size_t got = read(bytes + done, count - done);
     if (got == 0)
       throw InstallerError(ErrorKind::ReadError, rc::kShortRead,
-                           "Read past the end of \"" + path_.u8string() + "\"");
+                           "Read past the end of \"" + PathUtf8(path_) + "\"");
     done += got;
   }
 }
@@ -38,7 +38,7 @@ void BinaryFile::skip(std::uint64_t count) {
   std::int64_t end = size();
   if (count > static_cast<std::uint64_t>(end - here))
     throw InstallerError(ErrorKind::ReadError, rc::kShortRead,
-                         "Read past the end of \"" + path_.u8string() + "\"");
+                         "Read past the end of \"" + PathUtf8(path_) + "\"");
   seek(here + static_cast<std::int64_t>(count));
 }
 
@@ -46,12 +46,12 @@ void BinaryFile::skip(std::uint64_t count) {
 
 BinaryFile::~BinaryFile() { close(); }
 
-bool BinaryFile::Exists(const std::filesystem::path& path) {
+bool BinaryFile::Exists(const MoviePath& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void BinaryFile::open(const std::filesystem::path& path, Mode mode) {
+void BinaryFile::open(const MoviePath& path, Mode mode) {
   close();
   path_ = path;
   HANDLE h = mode == Mode::ReadShared
@@ -111,12 +111,12 @@ void BinaryFile::seek(std::int64_t offset) {
 
 BinaryFile::~BinaryFile() { close(); }
 
-bool BinaryFile::Exists(const std::filesystem::path& path) {
+bool BinaryFile::Exists(const MoviePath& path) {
   struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-void BinaryFile::open(const std::filesystem::path& path, Mode mode) {
+void BinaryFile::open(const MoviePath& path, Mode mode) {
   close();
   path_ = path;
   std::FILE* f = std::fopen(path.c_str(), mode == Mode::ReadShared ? "rb" : "wb");

@@ -7,7 +7,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
+
+#include "flash/MoviePath.h"
 
 class BinaryFile {
  public:
@@ -17,15 +18,15 @@ class BinaryFile {
   };
 
   BinaryFile() = default;
-  BinaryFile(const std::filesystem::path& path, Mode mode) { open(path, mode); }
+  BinaryFile(const MoviePath& path, Mode mode) { open(path, mode); }
   ~BinaryFile();
   BinaryFile(const BinaryFile&) = delete;
   BinaryFile& operator=(const BinaryFile&) = delete;
 
   // True when a regular file exists at `path` (folders do not count).
-  static bool Exists(const std::filesystem::path& path);
+  static bool Exists(const MoviePath& path);
 
-  void open(const std::filesystem::path& path, Mode mode);
+  void open(const MoviePath& path, Mode mode);
   void close() noexcept;
   bool isOpen() const noexcept;
 
@@ -43,12 +44,12 @@ class BinaryFile {
   // so that a damaged length never makes us read or wait for data that is absent.
   void skip(std::uint64_t count);
 
-  const std::filesystem::path& path() const noexcept { return path_; }
+  const MoviePath& path() const noexcept { return path_; }
 
  private:
   [[noreturn]] void raiseFileError(const char* what, int code) const;
 
-  std::filesystem::path path_;
+  MoviePath path_;
 #ifdef _WIN32
   void* handle_ = nullptr;  // HANDLE; nullptr when closed
 #else

@@ -51,13 +51,13 @@ TFlashPanel::~TFlashPanel() {
     DestroyWindow(window_);
   }
   if (!tempFolder.empty()) {
-    std::wstring folder = tempFolder.wstring();
+    std::wstring folder = tempFolder;
     if (folder.back() != L'\\') folder += L'\\';
     DeleteFolderTree(folder);
   }
 }
 
-rc::Result TFlashPanel::createTempFolder(std::filesystem::path& folder) {
+rc::Result TFlashPanel::createTempFolder(MoviePath& folder) {
   std::wstring made;
   rc::Result r = CreateWorkFolder(L"FlashPanel", made);
   if (r == 0) folder = made;
@@ -132,7 +132,7 @@ void TFlashPanel::alignToParent() {
 }
 
 rc::Result TFlashPanel::loadSWF(const std::wstring& path) {
-  if (path.empty() || path == swfFilename.native()) return 0;
+  if (path.empty() || path == swfFilename) return 0;
   swfFilename = path;
   rc::Result r = readMovie();
   if (r == 0) r = checkFlashVersion();
@@ -175,7 +175,7 @@ rc::Result TFlashPanel::createFlashControl() {
 rc::Result TFlashPanel::playSWF() {
   try {
     flashControl->doVerb(flashids::kVerbHide);
-    flashControl->putString(flashids::kDispidMovie, swfFilename.wstring());
+    flashControl->putString(flashids::kDispidMovie, swfFilename);
     flashControl->callMethod(L"Play");
     flashControl->doVerb(flashids::kVerbShow);
   } catch (const ComError&) {

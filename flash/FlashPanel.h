@@ -70,7 +70,7 @@ class TFlashPanel : public TSwfMovie {
   std::unique_ptr<TFlashControl> flashControl;  // none while no movie is shown
 
  protected:
-  rc::Result createTempFolder(std::filesystem::path& folder) override;
+  rc::Result createTempFolder(MoviePath& folder) override;
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -94,7 +94,7 @@ class TagStream {
     len_ = file_.read(buffer_.data(), buffer_.size());
     if (len_ == 0)
       throw InstallerError(ErrorKind::ReadError, rc::kShortRead,
-                           "Read past the end of \"" + file_.path().u8string() + "\"");
+                           "Read past the end of \"" + PathUtf8(file_.path()) + "\"");
   }
 
   BinaryFile& file_;
@@ -125,23 +125,21 @@ std::uint32_t BodyLength(TagStream& tags, const TagHeader& tag) {
 
 }  // namespace
 
-std::filesystem::path TempFolderPath() {
+MoviePath TempFolderPath() {
 #ifdef _WIN32
   if (const wchar_t* temp = _wgetenv(L"TEMP"); temp && *temp) return temp;
 #else
   if (const char* temp = std::getenv("TEMP"); temp && *temp) return temp;
 #endif
-  std::error_code ec;
-  return std::filesystem::temp_directory_path(ec);
+  return SystemTempFolder();
 }
 
-rc::Result CreateNumberedFolder(const std::filesystem::path& parent, const std::string& prefix,
-                                std::filesystem::path& folder) {
+rc::Result CreateNumberedFolder(const MoviePath& parent, const std::string& prefix,
+                                MoviePath& folder) {
   rc::Result lastError = 0;
   for (int n = 1; n <= kMaxFolderNumber; ++n) {
-    std::filesystem::path candidate = parent / (prefix + std::to_string(n));
-    std::error_code ec;
-    if (std::filesystem::exists(candidate, ec)) continue;
+    const MoviePath candidate = JoinPath(parent, prefix + std::to_string(n));
+    if (PathExists(candidate)) continue;
 #ifdef _WIN32
     if (CreateDirectoryW(candidate.c_str(), nullptr)) {
       folder = candidate;
@@ -159,7 +157,7 @@ rc::Result CreateNumberedFolder(const std::filesystem::path& parent, const std::
   return lastError != 0 ? lastError : rc::kFolderAlreadyExists;
 }
 
-rc::Result TSwfMovie::createTempFolder(std::filesystem::path& folder) {
+rc::Result TSwfMovie::createTempFolder(MoviePath& folder) {
   return CreateNumberedFolder(TempFolderPath(), kTempFolderPrefix, folder);
 }
 
@@ -174,13 +172,13 @@ rc::Result TSwfMovie::readSWFSignature() {
 
 rc::Result TSwfMovie::uncompressSWF() {
   if (tempFolder.empty()) {
-    std::filesystem::path folder;
+    MoviePath folder;
     rc::Result r = createTempFolder(folder);
     if (r != 0) return r;
     tempFolder = folder;
   }
-  const std::filesystem::path segmentPath = tempFolder / kSegmentFileName;
-  const std::filesystem::path plainPath = tempFolder / kPlainFileName;
+  const MoviePath segmentPath = JoinPath(tempFolder, kSegmentFileName);
+  const MoviePath plainPath = JoinPath(tempFolder, kPlainFileName);
   if (!BinaryFile::Exists(swfFilename)) return 0;
 
   unsigned char header[kHeaderBytes];
@@ -214,8 +212,8 @@ rc::Result TSwfMovie::uncompressSWF() {
   return 0;
 }
 
-rc::Result TSwfMovie::readSWFFile_FWS_Format(const std::filesystem::path& path) {
-  LogEnter(L"readSWFFile_FWS_Format", path.wstring());
+rc::Result TSwfMovie::readSWFFile_FWS_Format(const MoviePath& path) {
+  LogEnter(L"readSWFFile_FWS_Format");
   struct TraceEnd {
     ~TraceEnd() { LogEnd(); }
   } traceEnd;

@@ -12,9 +12,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <string>
 
+#include "flash/MoviePath.h"
 #include "system/ResultCodes.h"
 
 class TSwfMovie {
@@ -51,7 +51,7 @@ class TSwfMovie {
 
   // Reads the plain movie header at `path` into the movie fields.
   // 0 (also when no file exists), kNotAMovie, kMovieTooNew or kMovieTooOld.
-  rc::Result readSWFFile_FWS_Format(const std::filesystem::path& path);
+  rc::Result readSWFFile_FWS_Format(const MoviePath& path);
 
   // Value of `keyword` in the first `length` bytes of `text`: the byte two
   // places after the keyword (one separator skipped) decides: 'f' 0, 't' 1,
@@ -63,11 +63,11 @@ class TSwfMovie {
   rc::Result readMovie();
 
   // The plain copy that uncompressSWF writes.
-  std::filesystem::path plainCopyPath() const { return tempFolder / kPlainFileName; }
+  MoviePath plainCopyPath() const { return JoinPath(tempFolder, kPlainFileName); }
 
-  std::filesystem::path swfFilename;   // movie in use; empty when none
+  MoviePath swfFilename;   // movie in use; empty when none
   std::string swfSignature;            // first three bytes of the movie last examined
-  std::filesystem::path tempFolder;    // empty until a compressed movie is converted
+  MoviePath tempFolder;    // empty until a compressed movie is converted
   std::int32_t bgRed = 0, bgGreen = 0, bgBlue = 0;
   std::int32_t movieWidth = 0, movieHeight = 0;
   std::int32_t allowScale = 0;
@@ -78,13 +78,13 @@ class TSwfMovie {
   // Makes a new, empty temporary folder. The default makes the first free
   // "FlashPanel<n>" (n = 1..1000) in the TEMP folder; returns 0 or the OS
   // error code of the last failed attempt.
-  virtual rc::Result createTempFolder(std::filesystem::path& folder);
+  virtual rc::Result createTempFolder(MoviePath& folder);
 };
 
 // First free folder prefix + n (n = 1..1000) created inside `parent`.
 // 0, or the OS error code of the last failed creation.
-rc::Result CreateNumberedFolder(const std::filesystem::path& parent, const std::string& prefix,
-                                std::filesystem::path& folder);
+rc::Result CreateNumberedFolder(const MoviePath& parent, const std::string& prefix,
+                                MoviePath& folder);
 
 // The TEMP folder (environment variable TEMP, else the system's temporary folder).
-std::filesystem::path TempFolderPath();
+MoviePath TempFolderPath();

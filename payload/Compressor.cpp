@@ -6,6 +6,7 @@
 #include "messages/SystemText.h"
 #include "messages/Messages.h"
 #include "messages/logFile.h"
+#include "system/LMV_StringUtils.h"
 
 namespace {
 
@@ -82,7 +83,7 @@ TCompressor::TCompressor(const std::wstring& folder) {
       }
     }
   }
-  if (loadCode_ != rc::kOk) LogMessage(L"TCompressor.Create failed: " + std::to_wstring(loadCode_));
+  if (loadCode_ != rc::kOk) LogMessage(L"TCompressor.Create failed: " + DecimalText(loadCode_));
   LogLeave(kLogRoutine);
 }
 
@@ -131,7 +132,7 @@ rc::Result TCompressor::ExplodeToFile(const std::wstring& path, const std::uint8
 
   TCompressor* self = this;
   lastExplodeResult_ = explode_(ReadInput, WriteOutput, gExplodeWork, &self);
-  LogMessage(L"explode result: " + std::to_wstring(lastExplodeResult_));
+  LogMessage(L"explode result: " + DecimalText(lastExplodeResult_));
 
   input_ = nullptr;
   output_ = INVALID_HANDLE_VALUE;

@@ -16,6 +16,7 @@
 #include "system/Cp932.h"
 #include "system/InstallJournal.h"
 #include "system/LMV_FileUtils.h"
+#include "system/LMV_StringUtils.h"
 
 std::wstring InstallerFilePath;
 std::wstring PackageCopyPath;
@@ -107,7 +108,7 @@ rc::Result WriteStored(FileStream& package, std::uint32_t storedLength, const st
   LogMessage(L"file created: " + path);
   std::uint32_t copied = 0;
   result = CopyBytes(package, target, storedLength, copied);
-  LogMessage(L"sizeExtracted: " + std::to_wstring(copied));
+  LogMessage(L"sizeExtracted: " + DecimalText(copied));
   const rc::Result closed = target.Close();
   if (result == rc::kOk) result = closed;
   if (result != rc::kOk && result != rc::kShortRead) ioError = true;

@@ -19,6 +19,7 @@
 #include "payload/PayloadExtraction.h"
 #include "system/Cp932.h"
 #include "system/LMV_FileUtils.h"
+#include "system/LMV_StringUtils.h"
 
 payload::SaverSettings SaverSettingsBlock;
 
@@ -184,7 +185,7 @@ rc::Result OpenSaverDataFile(const std::wstring& path, bool showErrors, bool& op
   }
   if (result != rc::kOk && showErrors && IsReadFailure(result)) {
     ShowErrorBox(LoadMessage(msg::sSaverDataReadError) + path + L"\r\n\r\n" +
-                 std::to_wstring(result));
+                 DecimalText(result));
   }
   return result;
 }

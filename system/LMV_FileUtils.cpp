@@ -7,6 +7,7 @@
 
 #include "messages/MessageBox.h"
 #include "system/InstallJournal.h"
+#include "system/LMV_StringUtils.h"
 #include "system/SafeLoading.h"
 
 std::wstring WindowsFolder;
@@ -216,7 +217,7 @@ rc::Result CreateWorkFolder(const std::wstring& prefix, std::wstring& folder) {
   if (temp.empty()) return rc::kNoTempFolder;
   folder = temp + prefix;
   for (int n = 1; n <= kWorkFolderNumbers; ++n) {
-    std::wstring candidate = folder + std::to_wstring(n);
+    std::wstring candidate = folder + DecimalText(n);
     if (GetFileAttributesW(candidate.c_str()) != INVALID_FILE_ATTRIBUTES) continue;
     if (CreateDirectoryW(candidate.c_str(), nullptr)) {
       folder = candidate + L'\\';

@@ -1,5 +1,7 @@
 #include "system/LMV_StringUtils.h"
 
+#include <string>
+
 #include "messages/MessageIds.h"
 
 namespace {
@@ -40,4 +42,9 @@ std::wstring MakeInstallCaption(const std::wstring& name, const MessageLookup& l
 std::wstring MakeSaverDisplayName(const std::wstring& name, const MessageLookup& load) {
   if (HasAsciiSaverWord(name)) return name;
   return name + L" " + load(msg::sScreenSaver);
+}
+
+std::wstring DecimalText(long long value) {
+  const std::string digits = std::to_string(value);
+  return std::wstring(digits.begin(), digits.end());
 }

@@ -6,6 +6,11 @@
 #include <functional>
 #include <string>
 
+// The decimal digits of `value` ("-" first when negative). std::to_wstring would
+// go through the C library's wide printf, which brings its whole formatting
+// engine (floating point included) into the installer image.
+std::wstring DecimalText(long long value);
+
 // Looks up a catalogue text by its number (msg::sXxx).
 using MessageLookup = std::function<std::wstring(int id)>;
 

@@ -50,7 +50,7 @@ const wchar_t* MemberName(DISPID id) {
 // The stand-in's own scratch folder for converting compressed movies.
 class StandinMovie : public TSwfMovie {
  protected:
-  rc::Result createTempFolder(std::filesystem::path& folder) override {
+  rc::Result createTempFolder(MoviePath& folder) override {
     return CreateNumberedFolder(TempFolderPath(), "FlashStandin", folder);
   }
 };
@@ -397,7 +397,7 @@ void StandinControl::play() {
   pendingCommands_.clear();
   StandinMovie movie;
   movie.swfFilename = std::filesystem::path(movie_);
-  std::filesystem::path name = movie.swfFilename.filename();
+  const std::filesystem::path name = std::filesystem::path(movie.swfFilename).filename();
   try {
     if (!BinaryFile::Exists(movie.swfFilename)) {
       movieInfo_ = name.wstring() + L"\nno such file";

@@ -193,7 +193,7 @@ TEST_F(FlashPanelTest, EmptyOrSamePathReturnsAtOnce) {
   const std::wstring path = movie("v8.swf", SwfBuilder().version(8).background(1, 2, 3).plain());
   EXPECT_EQ(0, panel->loadSWF(L""));
   EXPECT_EQ(rc::kMovieTooNew, panel->loadSWF(path));
-  EXPECT_EQ(path, panel->swfFilename.wstring());
+  EXPECT_EQ(path, panel->swfFilename);
   EXPECT_EQ(0, panel->loadSWF(path));
   EXPECT_FALSE(panel->flashControl);
 }
@@ -209,8 +209,8 @@ TEST_F(FlashPanelTest, CompressedMoviePlaysFromCompressedFile) {
   const std::wstring path = movie("c.swf", SwfBuilder().version(7).background(0, 0, 255).compressed());
   ASSERT_EQ(0, panel->loadSWF(path));
   EXPECT_EQ(path, stringProperty(flashids::kDispidMovie));
-  EXPECT_TRUE(bench::FileExists(panel->plainCopyPath().wstring()));
-  EXPECT_NE(std::wstring::npos, panel->tempFolder.wstring().find(L"FlashPanel"));
+  EXPECT_TRUE(bench::FileExists(panel->plainCopyPath()));
+  EXPECT_NE(std::wstring::npos, panel->tempFolder.find(L"FlashPanel"));
 }
 
 TEST_F(FlashPanelTest, SecondLoadReplacesControl) {
@@ -231,7 +231,7 @@ TEST_F(FlashPanelPlayer6Test, NewerMovieThanPlayerGives410AndKeepsPlaying) {
   EXPECT_EQ(rc::kPlayerTooOld, panel->loadSWF(second));
   EXPECT_EQ(control, panel->flashControl.get());
   EXPECT_EQ(first, stringProperty(flashids::kDispidMovie));
-  EXPECT_EQ(second, panel->swfFilename.wstring());
+  EXPECT_EQ(second, panel->swfFilename);
 }
 
 TEST_F(FlashPanelTest, AllowScaleCommandOfPlayingMovieReachesPanel) {
@@ -285,7 +285,7 @@ TEST_F(FlashPanelTest, UnloadTurnsBlackAndAllowsReload) {
 
 TEST_F(FlashPanelTest, DestroyingPanelRemovesItsFolder) {
   ASSERT_EQ(0, panel->loadSWF(movie("c.swf", SwfBuilder().background(1, 2, 3).compressed())));
-  const std::wstring folder = panel->tempFolder.wstring();
+  const std::wstring folder = panel->tempFolder;
   ASSERT_TRUE(bench::FileExists(folder));
   panel.reset();
   EXPECT_FALSE(bench::FileExists(folder));

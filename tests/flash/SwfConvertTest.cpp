@@ -32,9 +32,9 @@ TEST_F(SwfConvertTest, PlainCopyMatchesOriginalByteForByte) {
   const Bytes compressed = SwfBuilder::Compress(plain);
   ASSERT_EQ(0, convert(compressed));
   EXPECT_EQ(root_ / "FlashPanel1", reader.tempFolder);
-  EXPECT_EQ(plain, ReadFile(reader.tempFolder / "unCompressedSWF.swf"));
+  EXPECT_EQ(plain, ReadFile(std::filesystem::path(reader.tempFolder) / "unCompressedSWF.swf"));
   EXPECT_EQ(Bytes(compressed.begin() + 8, compressed.end()),
-            ReadFile(reader.tempFolder / "compressedSWFSegment.swf"));
+            ReadFile(std::filesystem::path(reader.tempFolder) / "compressedSWFSegment.swf"));
   ASSERT_EQ(0, reader.readSWFFile_FWS_Format(reader.plainCopyPath()));
   EXPECT_EQ(800, reader.movieWidth);
   EXPECT_EQ(30, reader.bgBlue);
@@ -137,7 +137,7 @@ TEST_F(SwfConvertTest, NoFolderCreatableGivesSystemCode) {
 TEST_F(SwfConvertTest, MissingMovieWritesNothing) {
   reader.swfFilename = file("absent.swf");
   EXPECT_EQ(0, reader.uncompressSWF());
-  EXPECT_FALSE(std::filesystem::exists(reader.tempFolder / "unCompressedSWF.swf"));
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(reader.tempFolder) / "unCompressedSWF.swf"));
 }
 
 TEST_F(SwfConvertTest, TruncatedStreamGivesShorterFileWithoutError) {
