@@ -7,6 +7,7 @@
 
 #include "system/LMV_FileUtils.h"
 #include "system/LMV_RegistryUtils.h"
+#include "system/LMV_StringUtils.h"
 
 InstallJournal Journal;
 
@@ -225,7 +226,7 @@ rc::Result InstallJournal::MoveAside(const std::wstring& path, bool& moved) {
   if (IsFolder(original) && !EveryFileFree(original)) return rc::kOk;
   std::wstring backup;
   for (int n = 1; n <= kBackupNames && backup.empty(); ++n) {
-    const std::wstring candidate = original + kBackupSuffix + (n > 1 ? std::to_wstring(n) : std::wstring());
+    const std::wstring candidate = original + kBackupSuffix + (n > 1 ? DecimalText(n) : std::wstring());
     if (!Exists(candidate)) backup = candidate;
   }
   if (backup.empty()) return rc::kOk;  // no free name: the caller deletes as before

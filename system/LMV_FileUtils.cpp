@@ -177,7 +177,7 @@ rc::Result CreateOwnedWorkFolder(const std::wstring& prefix, std::wstring& folde
   folder = temp + prefix;
   DWORD lastError = ERROR_ALREADY_EXISTS;
   for (int n = 1; n <= kWorkFolderNumbers; ++n) {
-    const std::wstring candidate = folder + std::to_wstring(n);
+    const std::wstring candidate = folder + DecimalText(n);
     const std::wstring lock = candidate + kLockExtension;
     if (GetFileAttributesW(candidate.c_str()) != INVALID_FILE_ATTRIBUTES ||
         GetFileAttributesW(lock.c_str()) != INVALID_FILE_ATTRIBUTES)
