@@ -52,16 +52,29 @@ void JpegErrorExit(j_common_ptr info) {
   std::longjmp(error->back, 1);
 }
 
+// The installer shows none of libjpeg's messages, so the error manager is wholly
+// ours rather than jpeg_std_error's: that keeps the library's message table and
+// its text formatting (some 7 KB) out of the image.
 void JpegSilence(j_common_ptr, int) {}
+void JpegNoOutput(j_common_ptr) {}
+void JpegNoText(j_common_ptr, char* buffer) { buffer[0] = '\0'; }
+void JpegResetErrors(j_common_ptr info) {
+  info->err->num_warnings = 0;
+  info->err->msg_code = 0;
+}
 
 // Decodes into `rows`, already sized by the caller's first pass. Kept free of C++
 // objects with destructors because of the jump.
 bool DecodeInto(const std::uint8_t* data, unsigned long size, jpeg_decompress_struct* info,
                 JpegError* error, std::uint8_t* (*allocate)(void*, int, int, int&), void* context,
                 int* widthOut, int* heightOut) {
-  info->err = jpeg_std_error(&error->manager);
+  error->manager = jpeg_error_mgr{};
   error->manager.error_exit = JpegErrorExit;
   error->manager.emit_message = JpegSilence;
+  error->manager.output_message = JpegNoOutput;
+  error->manager.format_message = JpegNoText;
+  error->manager.reset_error_mgr = JpegResetErrors;
+  info->err = &error->manager;
   if (setjmp(error->back) != 0) {
     jpeg_destroy_decompress(info);
     return false;

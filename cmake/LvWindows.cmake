@@ -12,12 +12,34 @@ add_link_options("LINKER:-Map=$<TARGET_PROPERTY:BINARY_DIR>/$<TARGET_PROPERTY:NA
 # and lets the linker drop those that nothing reaches.
 add_compile_options($<$<CONFIG:MinSizeRel>:-ffunction-sections>)
 add_link_options($<$<CONFIG:MinSizeRel>:LINKER:--gc-sections>)
+# Only the string members a program calls, not the C++ library's whole instantiations.
+add_compile_options("$<$<AND:$<CONFIG:MinSizeRel>,$<COMPILE_LANGUAGE:CXX>>:SHELL:-include ${CMAKE_CURRENT_LIST_DIR}/StringTemplatesInline.h>")
 
-# Libraries cross-built by scripts/setup-deps (libjpeg, GoogleTest).
+# lv_link_windows_thread_runtime(TARGET): what a maker ships links the compiler's
+# win32-thread-model runtime (C++ library, GCC runtime), whose locks are Windows' own,
+# instead of the POSIX one, which brings a POSIX thread library (winpthread, some 30 KB)
+# for the exception and static-initialisation locks alone. The code is compiled once,
+# with the POSIX model, because GoogleTest needs std::mutex, which the win32 model of
+# this GCC lacks; the C++ ABI is the same in both, and the link fails should a shipped
+# program's own code call a POSIX thread function. The runtime's folder comes first
+# in the search, so its libraries are taken in place of the POSIX model's, and the
+# POSIX thread library is left off the link.
+string(REGEX REPLACE "-posix$" "-win32" LV_WIN32_THREADS_CXX "${CMAKE_CXX_COMPILER}")
+execute_process(COMMAND ${LV_WIN32_THREADS_CXX} -print-libgcc-file-name
+                OUTPUT_VARIABLE lv_win32_threads_libgcc OUTPUT_STRIP_TRAILING_WHITESPACE
+                COMMAND_ERROR_IS_FATAL ANY)
+cmake_path(GET lv_win32_threads_libgcc PARENT_PATH LV_WIN32_THREADS_RUNTIME)
+function(lv_link_windows_thread_runtime target)
+  target_link_options(${target} PRIVATE "-L${LV_WIN32_THREADS_RUNTIME}" -no-pthread)
+endfunction()
+
+# Libraries cross-built by scripts/setup-deps (zlib, libjpeg, GoogleTest). Their zlib,
+# built small, is taken before the toolchain's.
 set(LV_MINGW_DEPS "/var/cache/lumivane-deps/mingw-${CMAKE_SYSTEM_PROCESSOR}" CACHE PATH
     "Cross-built dependencies for this architecture")
 list(APPEND CMAKE_FIND_ROOT_PATH ${LV_MINGW_DEPS})
 list(APPEND CMAKE_PREFIX_PATH ${LV_MINGW_DEPS})
+set(ZLIB_ROOT ${LV_MINGW_DEPS})
 # Resource scripts are UTF-8.
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 enable_language(RC)

@@ -6,15 +6,19 @@
 #include <windows.h>
 #include <ole2.h>
 
-#include <stdexcept>
+#include <exception>
 #include <utility>
 
-class ComError : public std::runtime_error {
+// `what` is a string literal: the error keeps the pointer (std::runtime_error
+// would bring the C++ library's second string implementation into the image).
+class ComError : public std::exception {
  public:
-  ComError(const char* what, HRESULT hr) : std::runtime_error(what), hr_(hr) {}
+  ComError(const char* what, HRESULT hr) : what_(what), hr_(hr) {}
+  const char* what() const noexcept override { return what_; }
   HRESULT hr() const noexcept { return hr_; }
 
  private:
+  const char* what_;
   HRESULT hr_;
 };
 

@@ -2,10 +2,13 @@
 // file failures (carrying the operating system's error code), reads that run
 // past the end of a file, and damaged compressed data. Start-up and tools
 // catch it at their boundary and report kind, code and message.
+// It derives from std::exception itself: std::runtime_error would bring the
+// C++ library's whole second string implementation into the installer image.
 #pragma once
 
-#include <stdexcept>
+#include <exception>
 #include <string>
+#include <utility>
 
 #include "system/ResultCodes.h"
 
@@ -15,10 +18,12 @@ enum class ErrorKind {
   DecompressionError,  // compressed data is damaged; message from the codec
 };
 
-class InstallerError : public std::runtime_error {
+class InstallerError : public std::exception {
  public:
-  InstallerError(ErrorKind kind, rc::Result code, const std::string& message)
-      : std::runtime_error(message), kind_(kind), code_(code) {}
+  InstallerError(ErrorKind kind, rc::Result code, std::string message)
+      : message_(std::move(message)), kind_(kind), code_(code) {}
+
+  const char* what() const noexcept override { return message_.c_str(); }
 
   ErrorKind kind() const noexcept { return kind_; }
   rc::Result code() const noexcept { return code_; }
@@ -33,6 +38,7 @@ class InstallerError : public std::runtime_error {
   }
 
  private:
+  std::string message_;
   ErrorKind kind_;
   rc::Result code_;
 };
