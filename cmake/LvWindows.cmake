@@ -40,6 +40,7 @@ set(LV_MINGW_DEPS "/var/cache/lumivane-deps/mingw-${CMAKE_SYSTEM_PROCESSOR}" CAC
 list(APPEND CMAKE_FIND_ROOT_PATH ${LV_MINGW_DEPS})
 list(APPEND CMAKE_PREFIX_PATH ${LV_MINGW_DEPS})
 set(ZLIB_ROOT ${LV_MINGW_DEPS})
+set(ZLIB_USE_STATIC_LIBS ON)  # no zlib1.dll beside the programs
 # Resource scripts are UTF-8.
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
 enable_language(RC)

@@ -7,8 +7,11 @@
 #include <iconv.h>
 #endif
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <vector>
 
 #include "Cp932Mapping.h"  // generated at build time (system/gen-cp932-table)
@@ -38,9 +41,39 @@ wchar_t SingleByte(std::uint8_t b) {
   return c == cp932::kNone ? kDefaultCharacter : static_cast<wchar_t>(c);
 }
 
+// The double-byte codes, unpacked from their deflated differences on first use.
+// Should the built-in data not inflate (it always does: the build made it), every
+// pair decodes as unassigned.
+class DoubleByteTable {
+ public:
+  DoubleByteTable() {
+    std::fill(std::begin(codes_), std::end(codes_), cp932::kNone);
+    std::vector<std::uint8_t> bytes(2 * cp932::kDoubleByteCount);
+    z_stream stream{};
+    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return;  // raw deflate
+    stream.next_in = const_cast<Bytef*>(cp932::kDoubleByteDeflated);
+    stream.avail_in = sizeof(cp932::kDoubleByteDeflated);
+    stream.next_out = bytes.data();
+    stream.avail_out = static_cast<uInt>(bytes.size());
+    const bool whole = inflate(&stream, Z_FINISH) == Z_STREAM_END && stream.avail_out == 0;
+    inflateEnd(&stream);
+    if (!whole) return;
+    std::uint16_t code = 0;
+    for (std::size_t i = 0; i < cp932::kDoubleByteCount; ++i) {
+      code = static_cast<std::uint16_t>(code + (bytes[2 * i] | bytes[2 * i + 1] << 8));
+      codes_[i] = code;
+    }
+  }
+  std::uint16_t operator[](std::size_t i) const { return codes_[i]; }
+
+ private:
+  std::uint16_t codes_[cp932::kDoubleByteCount];
+};
+
 wchar_t DoubleByte(std::uint8_t lead, std::uint8_t trail) {
+  static const DoubleByteTable table;
   const std::size_t row = lead <= 0x9F ? lead - 0x81u : lead - 0xE0u + (0x9Fu - 0x81u + 1);
-  const std::uint16_t c = cp932::kDoubleByte[row * kTrailCount + (trail - 0x40u)];
+  const std::uint16_t c = table[row * kTrailCount + (trail - 0x40u)];
   return c == cp932::kNone ? kDefaultCharacter : static_cast<wchar_t>(c);
 }
 
