@@ -8,7 +8,6 @@ namespace probe {
 namespace {
 
 constexpr UINT kMessageTimeoutMs = 2000;
-constexpr DWORD kPollMs = 50;
 
 std::wstring BuildEnvironment(const std::vector<std::wstring>& additions) {
   std::map<std::wstring, std::wstring> variables;  // sorted, as Windows wants it
@@ -132,13 +131,13 @@ std::vector<HWND> FindTopWindows(DWORD pid, const std::wstring& className,
 }
 
 HWND WaitForWindow(DWORD pid, const std::wstring& className, const std::wstring& caption,
-                   bool visibleOnly, DWORD timeoutMs) {
+                   bool visibleOnly, DWORD timeoutMs, DWORD pollMs) {
   const DWORD start = GetTickCount();
   for (;;) {
     auto found = FindTopWindows(pid, className, caption, visibleOnly);
     if (!found.empty()) return found.front();
     if (GetTickCount() - start >= timeoutMs) return nullptr;
-    Sleep(kPollMs);
+    Sleep(pollMs);
   }
 }
 

@@ -41,9 +41,11 @@ class Process {
 // (empty: any). visibleOnly skips hidden windows.
 std::vector<HWND> FindTopWindows(DWORD pid, const std::wstring& className,
                                  const std::wstring& caption, bool visibleOnly);
-// The first such window, waiting for it; nullptr on timeout.
+// The first such window, waiting for it (looking every pollMs); nullptr on timeout.
+constexpr DWORD kPollMs = 50;
 HWND WaitForWindow(DWORD pid, const std::wstring& className, const std::wstring& caption,
-                   bool visibleOnly = true, DWORD timeoutMs = kDefaultTimeoutMs);
+                   bool visibleOnly = true, DWORD timeoutMs = kDefaultTimeoutMs,
+                   DWORD pollMs = kPollMs);
 // Waits until no such visible window remains; false on timeout.
 bool WaitWindowGone(HWND window, DWORD timeoutMs = kDefaultTimeoutMs);
 
