@@ -9,11 +9,8 @@
 #include <map>
 #include <stdexcept>
 
-extern "C" {
-#include <jpeglib.h>
-}
-
 #include "payload/PayloadFormat.h"
+#include "tests/helper/TestJpeg.h"
 #include "tools/lvpack/Builder.h"
 
 namespace e2e {
@@ -179,36 +176,11 @@ Bytes MakeBmp(int width, int height) {
 }
 
 Bytes MakeJpeg() {
-  constexpr int kWidth = 160;
-  constexpr int kHeight = 80;
-  jpeg_compress_struct info{};
-  jpeg_error_mgr error{};
-  info.err = jpeg_std_error(&error);
-  jpeg_create_compress(&info);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &buffer, &size);
-  info.image_width = kWidth;
-  info.image_height = kHeight;
-  info.input_components = 3;
-  info.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&info);
-  jpeg_start_compress(&info, TRUE);
-  std::vector<unsigned char> row(kWidth * 3);
-  while (info.next_scanline < info.image_height) {
-    for (int x = 0; x < kWidth; ++x) {
-      row[x * 3] = 20;
-      row[x * 3 + 1] = static_cast<unsigned char>(150 + x / 2);  // green
-      row[x * 3 + 2] = 40;
-    }
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&info, rows, 1);
-  }
-  jpeg_finish_compress(&info);
-  Bytes jpeg(buffer, buffer + size);
-  jpeg_destroy_compress(&info);
-  free(buffer);
-  return jpeg;
+  return testjpeg::Encode(160, 80, [](int x, int, unsigned char rgb[3]) {
+    rgb[0] = 20;
+    rgb[1] = static_cast<unsigned char>(150 + x / 2);  // green
+    rgb[2] = 40;
+  });
 }
 
 void Screenshot(const std::string& name) {

@@ -9,14 +9,11 @@
 #include <fstream>
 #include <vector>
 
-extern "C" {
-#include <jpeglib.h>
-}
-
 #include "app/InstallerState.h"
 #include "app/PictureFile.h"
 #include "app/StatusDisplay.h"
 #include "messages/MessageBox.h"
+#include "tests/helper/TestJpeg.h"
 
 namespace {
 
@@ -82,37 +79,15 @@ TEST(PictureFile, DamagedJpegGivesNoPicture) {
 // A 48 x 32 colour gradient as JPEG (quality 95), sequential or progressive, with
 // the chroma subsampled 2 x 2 (the encoder's default) or not at all.
 std::vector<std::uint8_t> GradientJpeg(bool progressive, bool subsampled) {
-  jpeg_compress_struct info{};
-  jpeg_error_mgr error{};
-  info.err = jpeg_std_error(&error);
-  jpeg_create_compress(&info);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &buffer, &size);
-  info.image_width = 48;
-  info.image_height = 32;
-  info.input_components = 3;
-  info.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&info);
-  jpeg_set_quality(&info, 95, TRUE);
-  if (!subsampled) info.comp_info[0].h_samp_factor = info.comp_info[0].v_samp_factor = 1;
-  if (progressive) jpeg_simple_progression(&info);
-  jpeg_start_compress(&info, TRUE);
-  std::vector<unsigned char> row(48 * 3);
-  while (info.next_scanline < info.image_height) {
-    for (int x = 0; x < 48; ++x) {
-      row[x * 3] = static_cast<unsigned char>(40 + x * 4);
-      row[x * 3 + 1] = static_cast<unsigned char>(60 + info.next_scanline * 4);
-      row[x * 3 + 2] = 120;
-    }
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&info, rows, 1);
-  }
-  jpeg_finish_compress(&info);
-  std::vector<std::uint8_t> jpeg(buffer, buffer + size);
-  jpeg_destroy_compress(&info);
-  std::free(buffer);
-  return jpeg;
+  testjpeg::Options options;
+  options.quality = 95;
+  options.progressive = progressive;
+  options.subsampled = subsampled;
+  return testjpeg::Encode(48, 32, [](int x, int y, unsigned char rgb[3]) {
+    rgb[0] = static_cast<unsigned char>(40 + x * 4);
+    rgb[1] = static_cast<unsigned char>(60 + y * 4);
+    rgb[2] = 120;
+  }, options);
 }
 
 TEST(PictureFile, ProgressiveAndSubsampledJpegsDecodeTrue) {
