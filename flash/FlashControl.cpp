@@ -35,7 +35,7 @@ SIZEL ToHimetric(int width, int height) {
 }  // namespace
 
 // Receives the control's events; only FSCommand (command, args) is passed on.
-class FlashEventSink final : public IDispatch, private ComObjectCount {
+class FlashEventSink final : public DispatchByIdOnly, private ComObjectCount {
  public:
   explicit FlashEventSink(TFlashControl::FSCommandHandler handler) : handler_(std::move(handler)) {}
   void detach() { handler_ = nullptr; }
@@ -52,18 +52,6 @@ class FlashEventSink final : public IDispatch, private ComObjectCount {
   }
   STDMETHODIMP_(ULONG) AddRef() override { return addRef(); }
   STDMETHODIMP_(ULONG) Release() override { return release(this); }
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    if (!count) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    if (info) *info = nullptr;
-    return E_NOTIMPL;
-  }
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return DISP_E_UNKNOWNNAME;
-  }
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                       UINT*) override {
     if (id != flashids::kDispidFSCommand || !handler_) return S_OK;

@@ -105,21 +105,6 @@ STDMETHODIMP FlashControlSite::GetWindowContext(IOleInPlaceFrame** frame,
   return S_OK;
 }
 
-STDMETHODIMP FlashControlSite::GetTypeInfoCount(UINT* count) {
-  if (!count) return E_POINTER;
-  *count = 0;
-  return S_OK;
-}
-
-STDMETHODIMP FlashControlSite::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-  if (info) *info = nullptr;
-  return E_NOTIMPL;
-}
-
-STDMETHODIMP FlashControlSite::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
-  return DISP_E_UNKNOWNNAME;
-}
-
 STDMETHODIMP FlashControlSite::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*,
                                       VARIANT* result, EXCEPINFO*, UINT*) {
   if (!(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;

@@ -36,6 +36,24 @@ class ComObjectCount {
   LONG refs_ = 0;
 };
 
+// IDispatch of the container's own objects: the control calls them by DISPID
+// only, so they offer neither type information nor names.
+class DispatchByIdOnly : public IDispatch {
+ public:
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+    if (!count) return E_POINTER;
+    *count = 0;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+    if (info) *info = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return DISP_E_UNKNOWNNAME;
+  }
+};
+
 class FlashControlFrame final : public IOleInPlaceFrame, private ComObjectCount {
  public:
   explicit FlashControlFrame(HWND window) : window_(window) {}
@@ -66,7 +84,7 @@ class FlashControlFrame final : public IOleInPlaceFrame, private ComObjectCount 
 // GetWindow differently (site: the panel; frame: the top-level window).
 class FlashControlSite final : public IOleClientSite,
                                public IOleInPlaceSite,
-                               public IDispatch,
+                               public DispatchByIdOnly,
                                private ComObjectCount {
  public:
   explicit FlashControlSite(const ControlAmbience& ambience) : ambience_(ambience) {}
@@ -102,9 +120,6 @@ class FlashControlSite final : public IOleClientSite,
   STDMETHODIMP OnPosRectChange(LPCRECT) override { return S_OK; }
 
   // IDispatch: the ambient properties, read by dispatch id.
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                       UINT*) override;
 
