@@ -246,6 +246,13 @@ const Refusal kRefusals[] = {
        t.manifest_["slots"]["dataFile"]["content"].erase("movieEntry");
      },
      kBuild, 2, {"slots.presentation.file: is a Flash movie, not a JPEG picture"}},
+    {"ArithmeticJpeg",  // a frame header of an arithmetic-coded 16 x 16 grey picture
+     [](T& t) {
+       t.Write("movie.swf", Bytes{0xFF, 0xD8, 0xFF, 0xC9, 0, 11, 8, 0, 16, 0, 16, 1, 1, 0x11, 0});
+       t.manifest_["contentKind"] = "jpeg";
+       t.manifest_["slots"]["dataFile"]["content"].erase("movieEntry");
+     },
+     kBuild, 2, {"slots.presentation.file: is an arithmetic-coded JPEG, which the installer's decoder does not read"}},
     {"MovieEntryWithAPicture",
      [](T& t) {
        t.Write("movie.swf", T::Bitmap());

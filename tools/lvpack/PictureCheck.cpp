@@ -24,10 +24,10 @@ constexpr std::uint8_t kArithmeticConditioning = 0xCC;
 constexpr std::size_t kFrameFields = 6;  // precision, height, width, component count
 
 // Frame kinds the installer's decoder reads: baseline, extended and
-// progressive, with Huffman or arithmetic coding (not lossless, not hierarchical).
-bool DecodableFrame(std::uint8_t code) {
-  return code == 0xC0 || code == 0xC1 || code == 0xC2 || code == 0xC9 || code == 0xCA;
-}
+// progressive, with Huffman coding (not lossless, not hierarchical).
+bool DecodableFrame(std::uint8_t code) { return code == 0xC0 || code == 0xC1 || code == 0xC2; }
+// The same kinds with arithmetic coding, which the installer's decoder leaves out.
+bool ArithmeticFrame(std::uint8_t code) { return code == 0xC9 || code == 0xCA; }
 
 std::string Limits() {
   return "the installer shows pictures of 1 to " + std::to_string(kMaxPictureSide) +
@@ -91,6 +91,8 @@ std::string JpegProblem(const ByteSource& picture) {
       at += 2 + length;
       continue;
     }
+    if (ArithmeticFrame(code))
+      return "is an arithmetic-coded JPEG, which the installer's decoder does not read";
     if (!DecodableFrame(code))
       return "is a lossless or hierarchical JPEG, which the installer's decoder does not read";
     std::uint8_t f[kFrameFields];
