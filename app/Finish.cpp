@@ -9,10 +9,6 @@
 #include "payload/PayloadExtraction.h"
 #include "system/LMV_FileUtils.h"
 
-namespace {
-constexpr int kPromptAttemptsAtExit = 1000;
-}
-
 void TInstallerForm::cancelBtnClick() {
   if (installing) {
     // Only a request: the installation sees it at its next check and cleans up.

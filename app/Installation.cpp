@@ -29,10 +29,8 @@ template <typename Step>
 rc::Result Guarded(Step step) {
   try {
     return step();
-  } catch (const std::exception& failure) {
-    return CodeOfRaisedFailure(failure);
   } catch (...) {
-    return rc::kInstallerBroken;
+    return CodeOfCurrentFailure();
   }
 }
 

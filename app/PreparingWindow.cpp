@@ -13,6 +13,8 @@ constexpr DWORD kHalfSecond = 500;
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 }  // namespace
 
+TpreparingInstallWnd::~TpreparingInstallWnd() = default;
+
 bool TpreparingInstallWnd::Create(HWND owner, const std::wstring& caption) {
   RECT frame{0, 0, kClientWidth, kClientHeight};
   AdjustWindowRectEx(&frame, kStyle, FALSE, 0);

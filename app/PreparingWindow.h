@@ -10,6 +10,7 @@
 
 class TpreparingInstallWnd : public ui::CustomWindow {
  public:
+  ~TpreparingInstallWnd() override;
   // Creates the window, visible and centred on the screen, with `caption`.
   bool Create(HWND owner, const std::wstring& caption);
 

@@ -27,7 +27,6 @@
 namespace {
 
 constexpr int kStartupProgressMax = 10;
-constexpr int kPromptAttemptsAtExit = 1000;
 constexpr std::uint64_t kMaxLicenseBytes = 16u * 1024 * 1024;
 
 std::wstring RunningProgramPath() {
@@ -217,11 +216,9 @@ void TInstallerForm::PrepareInstaller() {
     }
     // A silent package installs now; its result becomes the exit code.
     if (result == 0 && silent) RunSilent();
-  } catch (const std::exception& failure) {
-    // A step that raised instead of returning: the start-up fails like any other failure.
-    result = CodeOfRaisedFailure(failure);
   } catch (...) {
-    result = rc::kInstallerBroken;
+    // A step that raised instead of returning: the start-up fails like any other failure.
+    result = CodeOfCurrentFailure();
   }
 
   // The cursor of before.

@@ -119,6 +119,8 @@ void Window::Destroy() {
 
 // --- CustomWindow -------------------------------------------------------------
 
+Window::~Window() = default;
+
 CustomWindow::~CustomWindow() {
   // The object goes away first: no message may reach it afterwards.
   if (hwnd_ != nullptr) {

@@ -26,7 +26,7 @@ class Window {
   explicit Window(HWND handle) : hwnd_(handle) {}
   Window(const Window&) = delete;
   Window& operator=(const Window&) = delete;
-  virtual ~Window() = default;
+  virtual ~Window();  // out of line, as are the controls' ones: one copy in the image
 
   HWND handle() const { return hwnd_; }
   explicit operator bool() const { return hwnd_ != nullptr; }

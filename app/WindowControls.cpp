@@ -164,6 +164,12 @@ void MemoBox::SetLines(const std::wstring& text) {
 
 // --- ImageBox -------------------------------------------------------------------------------
 
+Panel::~Panel() = default;
+Label::~Label() = default;
+Button::~Button() = default;
+ProgressBar::~ProgressBar() = default;
+MemoBox::~MemoBox() = default;
+
 ImageBox::~ImageBox() {
   if (bitmap_ != nullptr) DeleteObject(bitmap_);
 }

@@ -25,6 +25,7 @@ enum Anchor : unsigned {
 // handles every control.
 class Panel : public CustomWindow {
  public:
+  ~Panel() override;
   enum class Bevel { None, Lowered };
   bool Create(HWND parent, const Bounds& bounds, Bevel bevel, HBRUSH background = nullptr);
   // Records `child`'s distances to this panel's edges as they are now.
@@ -47,17 +48,20 @@ class Panel : public CustomWindow {
 
 class Label : public Window {
  public:
+  ~Label() override;
   // centred: text centred horizontally and vertically (one line).
   bool Create(HWND parent, const Bounds& bounds, const std::wstring& text, bool centred = false);
 };
 
 class Button : public Window {
  public:
+  ~Button() override;
   bool Create(HWND parent, const Bounds& bounds, const std::wstring& text, int id);
 };
 
 class ProgressBar : public Window {
  public:
+  ~ProgressBar() override;
   bool Create(HWND parent, const Bounds& bounds);
   void SetRange(int minimum, int maximum);
   void SetMaximum(int maximum);
@@ -74,6 +78,7 @@ class ProgressBar : public Window {
 // Read-only multi-line text box with a vertical scroll bar.
 class MemoBox : public Window {
  public:
+  ~MemoBox() override;
   bool Create(HWND parent, const Bounds& bounds);
   // Shows `text`; bare line feeds become line breaks of the box.
   void SetLines(const std::wstring& text);

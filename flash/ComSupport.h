@@ -14,7 +14,7 @@
 class ComError : public std::exception {
  public:
   ComError(const char* what, HRESULT hr) : what_(what), hr_(hr) {}
-  const char* what() const noexcept override { return what_; }
+  const char* what() const noexcept override;
   HRESULT hr() const noexcept { return hr_; }
 
  private:
@@ -23,9 +23,7 @@ class ComError : public std::exception {
 };
 
 // Raises ComError when `hr` is a failure code.
-inline void CheckHr(HRESULT hr, const char* what) {
-  if (FAILED(hr)) throw ComError(what, hr);
-}
+void CheckHr(HRESULT hr, const char* what);
 
 // Owns one reference to a COM interface.
 template <typename T>

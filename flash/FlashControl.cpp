@@ -35,46 +35,60 @@ SIZEL ToHimetric(int width, int height) {
 }  // namespace
 
 // Receives the control's events; only FSCommand (command, args) is passed on.
+// (Members out of the class body: each one defined there costs the image an
+// unwinding record of its own.)
 class FlashEventSink final : public DispatchByIdOnly, private ComObjectCount {
  public:
   explicit FlashEventSink(TFlashControl::FSCommandHandler handler) : handler_(std::move(handler)) {}
-  void detach() { handler_ = nullptr; }
+  void detach();
 
-  STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-    if (!out) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == flashids::kDiidShockwaveFlashEvents) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return addRef(); }
-  STDMETHODIMP_(ULONG) Release() override { return release(this); }
+  STDMETHODIMP QueryInterface(REFIID riid, void** out) override;
+  STDMETHODIMP_(ULONG) AddRef() override;
+  STDMETHODIMP_(ULONG) Release() override;
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
-                      UINT*) override {
-    if (id != flashids::kDispidFSCommand || !handler_) return S_OK;
-    if (!params || params->cArgs < 2) return DISP_E_BADPARAMCOUNT;
-    // Arguments arrive last first: the command is the first argument, args the second.
-    std::wstring command, args;
-    if (!asString(params->rgvarg[params->cArgs - 1], command) ||
-        !asString(params->rgvarg[params->cArgs - 2], args))
-      return DISP_E_TYPEMISMATCH;
-    auto handler = handler_;  // the handler may replace or free the control
-    handler(command, args);
-    return S_OK;
-  }
+                      UINT*) override;
 
  private:
-  static bool asString(VARIANT& in, std::wstring& out) {
-    ComVariant text;
-    if (FAILED(VariantChangeType(text.get(), &in, 0, VT_BSTR))) return false;
-    out = text->bstrVal ? text->bstrVal : L"";
-    return true;
-  }
+  static bool asString(VARIANT& in, std::wstring& out);
   TFlashControl::FSCommandHandler handler_;
 };
+
+void FlashEventSink::detach() { handler_ = nullptr; }
+
+STDMETHODIMP FlashEventSink::QueryInterface(REFIID riid, void** out) {
+  if (!out) return E_POINTER;
+  if (riid == IID_IUnknown || riid == IID_IDispatch || riid == flashids::kDiidShockwaveFlashEvents) {
+    *out = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *out = nullptr;
+  return E_NOINTERFACE;
+}
+
+STDMETHODIMP_(ULONG) FlashEventSink::AddRef() { return addRef(); }
+STDMETHODIMP_(ULONG) FlashEventSink::Release() { return release(this); }
+
+STDMETHODIMP FlashEventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*,
+                                    EXCEPINFO*, UINT*) {
+  if (id != flashids::kDispidFSCommand || !handler_) return S_OK;
+  if (!params || params->cArgs < 2) return DISP_E_BADPARAMCOUNT;
+  // Arguments arrive last first: the command is the first argument, args the second.
+  std::wstring command, args;
+  if (!asString(params->rgvarg[params->cArgs - 1], command) ||
+      !asString(params->rgvarg[params->cArgs - 2], args))
+    return DISP_E_TYPEMISMATCH;
+  auto handler = handler_;  // the handler may replace or free the control
+  handler(command, args);
+  return S_OK;
+}
+
+bool FlashEventSink::asString(VARIANT& in, std::wstring& out) {
+  ComVariant text;
+  if (FAILED(VariantChangeType(text.get(), &in, 0, VT_BSTR))) return false;
+  out = text->bstrVal ? text->bstrVal : L"";
+  return true;
+}
 
 // ---------------------------------------------------------------------------
 

@@ -28,7 +28,40 @@ ControlAmbience ControlAmbience::System() {
   return {GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_WINDOWTEXT), nullptr};
 }
 
+// --- IDispatch without type information ---------------------------------------
+// (Out of line, as are the one-line members below: each member defined in a class
+// body costs the image an unwinding record of its own.)
+
+STDMETHODIMP DispatchByIdOnly::GetTypeInfoCount(UINT* count) {
+  if (!count) return E_POINTER;
+  *count = 0;
+  return S_OK;
+}
+
+STDMETHODIMP DispatchByIdOnly::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+  if (info) *info = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP DispatchByIdOnly::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
+  return DISP_E_UNKNOWNNAME;
+}
+
 // --- frame -----------------------------------------------------------------
+
+STDMETHODIMP_(ULONG) FlashControlFrame::AddRef() { return addRef(); }
+STDMETHODIMP_(ULONG) FlashControlFrame::Release() { return release(this); }
+STDMETHODIMP FlashControlFrame::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
+STDMETHODIMP FlashControlFrame::GetBorder(LPRECT) { return INPLACE_E_NOTOOLSPACE; }
+STDMETHODIMP FlashControlFrame::RequestBorderSpace(LPCBORDERWIDTHS) { return INPLACE_E_NOTOOLSPACE; }
+STDMETHODIMP FlashControlFrame::SetBorderSpace(LPCBORDERWIDTHS) { return S_OK; }
+STDMETHODIMP FlashControlFrame::SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) { return S_OK; }
+STDMETHODIMP FlashControlFrame::InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) { return S_OK; }
+STDMETHODIMP FlashControlFrame::SetMenu(HMENU, HOLEMENU, HWND) { return S_OK; }
+STDMETHODIMP FlashControlFrame::RemoveMenus(HMENU) { return S_OK; }
+STDMETHODIMP FlashControlFrame::SetStatusText(LPCOLESTR) { return S_OK; }
+STDMETHODIMP FlashControlFrame::EnableModeless(BOOL) { return S_OK; }
+STDMETHODIMP FlashControlFrame::TranslateAccelerator(LPMSG, WORD) { return S_FALSE; }
 
 STDMETHODIMP FlashControlFrame::QueryInterface(REFIID riid, void** out) {
   if (!out) return E_POINTER;
@@ -49,6 +82,23 @@ STDMETHODIMP FlashControlFrame::GetWindow(HWND* window) {
 }
 
 // --- site ------------------------------------------------------------------
+
+STDMETHODIMP_(ULONG) FlashControlSite::AddRef() { return addRef(); }
+STDMETHODIMP_(ULONG) FlashControlSite::Release() { return release(this); }
+STDMETHODIMP FlashControlSite::SaveObject() { return S_OK; }
+STDMETHODIMP FlashControlSite::ShowObject() { return S_OK; }
+STDMETHODIMP FlashControlSite::OnShowWindow(BOOL) { return S_OK; }
+STDMETHODIMP FlashControlSite::RequestNewObjectLayout() { return E_NOTIMPL; }
+STDMETHODIMP FlashControlSite::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
+STDMETHODIMP FlashControlSite::CanInPlaceActivate() { return parent_ ? S_OK : S_FALSE; }
+STDMETHODIMP FlashControlSite::OnInPlaceActivate() { return S_OK; }
+STDMETHODIMP FlashControlSite::OnUIActivate() { return S_OK; }
+STDMETHODIMP FlashControlSite::Scroll(SIZE) { return E_NOTIMPL; }
+STDMETHODIMP FlashControlSite::OnUIDeactivate(BOOL) { return S_OK; }
+STDMETHODIMP FlashControlSite::OnInPlaceDeactivate() { return S_OK; }
+STDMETHODIMP FlashControlSite::DiscardUndoState() { return S_OK; }
+STDMETHODIMP FlashControlSite::DeactivateAndUndo() { return S_OK; }
+STDMETHODIMP FlashControlSite::OnPosRectChange(LPCRECT) { return S_OK; }
 
 void FlashControlSite::place(HWND parent, const RECT& bounds) {
   parent_ = parent;

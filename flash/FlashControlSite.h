@@ -40,18 +40,9 @@ class ComObjectCount {
 // only, so they offer neither type information nor names.
 class DispatchByIdOnly : public IDispatch {
  public:
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    if (!count) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    if (info) *info = nullptr;
-    return E_NOTIMPL;
-  }
-  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return DISP_E_UNKNOWNNAME;
-  }
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override;
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
 };
 
 class FlashControlFrame final : public IOleInPlaceFrame, private ComObjectCount {
@@ -59,21 +50,21 @@ class FlashControlFrame final : public IOleInPlaceFrame, private ComObjectCount 
   explicit FlashControlFrame(HWND window) : window_(window) {}
 
   STDMETHODIMP QueryInterface(REFIID riid, void** out) override;
-  STDMETHODIMP_(ULONG) AddRef() override { return addRef(); }
-  STDMETHODIMP_(ULONG) Release() override { return release(this); }
+  STDMETHODIMP_(ULONG) AddRef() override;
+  STDMETHODIMP_(ULONG) Release() override;
 
   STDMETHODIMP GetWindow(HWND* window) override;
-  STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-  STDMETHODIMP GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
-  STDMETHODIMP RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
-  STDMETHODIMP SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
-  STDMETHODIMP SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override { return S_OK; }
-  STDMETHODIMP InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return S_OK; }
-  STDMETHODIMP SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
-  STDMETHODIMP RemoveMenus(HMENU) override { return S_OK; }
-  STDMETHODIMP SetStatusText(LPCOLESTR) override { return S_OK; }
-  STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
-  STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+  STDMETHODIMP ContextSensitiveHelp(BOOL) override;
+  STDMETHODIMP GetBorder(LPRECT) override;
+  STDMETHODIMP RequestBorderSpace(LPCBORDERWIDTHS) override;
+  STDMETHODIMP SetBorderSpace(LPCBORDERWIDTHS) override;
+  STDMETHODIMP SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override;
+  STDMETHODIMP InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override;
+  STDMETHODIMP SetMenu(HMENU, HOLEMENU, HWND) override;
+  STDMETHODIMP RemoveMenus(HMENU) override;
+  STDMETHODIMP SetStatusText(LPCOLESTR) override;
+  STDMETHODIMP EnableModeless(BOOL) override;
+  STDMETHODIMP TranslateAccelerator(LPMSG, WORD) override;
 
  private:
   HWND window_;
@@ -93,31 +84,31 @@ class FlashControlSite final : public IOleClientSite,
   void setAmbience(const ControlAmbience& ambience) { ambience_ = ambience; }
 
   STDMETHODIMP QueryInterface(REFIID riid, void** out) override;
-  STDMETHODIMP_(ULONG) AddRef() override { return addRef(); }
-  STDMETHODIMP_(ULONG) Release() override { return release(this); }
+  STDMETHODIMP_(ULONG) AddRef() override;
+  STDMETHODIMP_(ULONG) Release() override;
 
   // IOleClientSite
-  STDMETHODIMP SaveObject() override { return S_OK; }
+  STDMETHODIMP SaveObject() override;
   STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** out) override;
   STDMETHODIMP GetContainer(IOleContainer** out) override;
-  STDMETHODIMP ShowObject() override { return S_OK; }
-  STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
-  STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
+  STDMETHODIMP ShowObject() override;
+  STDMETHODIMP OnShowWindow(BOOL) override;
+  STDMETHODIMP RequestNewObjectLayout() override;
 
   // IOleWindow / IOleInPlaceSite
   STDMETHODIMP GetWindow(HWND* window) override;
-  STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
-  STDMETHODIMP CanInPlaceActivate() override { return parent_ ? S_OK : S_FALSE; }
-  STDMETHODIMP OnInPlaceActivate() override { return S_OK; }
-  STDMETHODIMP OnUIActivate() override { return S_OK; }
+  STDMETHODIMP ContextSensitiveHelp(BOOL) override;
+  STDMETHODIMP CanInPlaceActivate() override;
+  STDMETHODIMP OnInPlaceActivate() override;
+  STDMETHODIMP OnUIActivate() override;
   STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document,
                                 LPRECT pos, LPRECT clip, LPOLEINPLACEFRAMEINFO info) override;
-  STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
-  STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
-  STDMETHODIMP OnInPlaceDeactivate() override { return S_OK; }
-  STDMETHODIMP DiscardUndoState() override { return S_OK; }
-  STDMETHODIMP DeactivateAndUndo() override { return S_OK; }
-  STDMETHODIMP OnPosRectChange(LPCRECT) override { return S_OK; }
+  STDMETHODIMP Scroll(SIZE) override;
+  STDMETHODIMP OnUIDeactivate(BOOL) override;
+  STDMETHODIMP OnInPlaceDeactivate() override;
+  STDMETHODIMP DiscardUndoState() override;
+  STDMETHODIMP DeactivateAndUndo() override;
+  STDMETHODIMP OnPosRectChange(LPCRECT) override;
 
   // IDispatch: the ambient properties, read by dispatch id.
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,

@@ -22,13 +22,14 @@ std::string UpperAnsi(const std::wstring& text) {
 ATOM RegisterPanelClass(WNDPROC proc) {
   static ATOM atom = 0;
   if (!atom) {
-    WNDCLASSW wc{};
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
     wc.style = CS_DBLCLKS;
     wc.lpfnWndProc = proc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.lpszClassName = kPanelClass;
-    atom = RegisterClassW(&wc);
+    atom = RegisterClassExW(&wc);
   }
   return atom;
 }

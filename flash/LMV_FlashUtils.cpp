@@ -227,7 +227,7 @@ void closeFlashSetupPrompt(int attempts) {
   }
   if (!prompt) return;
   BringToFront();
-  SendDlgItemMessageW(prompt, kPromptNoButton, BM_CLICK, 0, 0);
+  SendMessageW(GetDlgItem(prompt, kPromptNoButton), BM_CLICK, 0, 0);
   flashPromptClosed = true;
 }
 

@@ -81,5 +81,7 @@ void checkFlashPlayer();
 rc::Result installFlashPlayer();
 // Answers the setup's restart prompt with No, once per run.
 void closeFlashSetupPrompt(int attempts);
+// Attempts to find the prompt when the installer closes after a setup that asked for a restart.
+constexpr int kPromptAttemptsAtExit = 1000;
 // Answers the setup's prompt, then asks the user whether to restart Windows.
 void askRestartAfterFlashSetup();

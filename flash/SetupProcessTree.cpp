@@ -2,6 +2,7 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -39,7 +40,7 @@ void SetupProcessTree::track(HANDLE process) {
   process_ = process;
   if (!process_) return;
   rootId_ = ProcessIdOf(process_);
-  if (rootId_) known_.insert(rootId_);
+  if (rootId_) known_.push_back(rootId_);
   if (tracking_ != Tracking::Job) return;
 
   job_ = CreateJobObjectW(nullptr, nullptr);
@@ -54,7 +55,7 @@ void SetupProcessTree::track(HANDLE process) {
   // until a snapshot shows nothing new. Whoever cannot join is found by
   // snapshots later.
   for (int sweep = 0; sweep < kMaxSweeps; ++sweep) {
-    const std::set<DWORD> found = findNewDescendants(TakeSnapshot());
+    const std::vector<DWORD> found = findNewDescendants(TakeSnapshot());
     if (found.empty()) break;
     for (DWORD id : found) joinJob(id);
   }
@@ -90,20 +91,24 @@ bool SetupProcessTree::running() {
   const std::vector<ProcessEntry> processes = TakeSnapshot();
   findNewDescendants(processes);
   for (const ProcessEntry& p : processes)
-    if (p.id != rootId_ && known_.count(p.id)) return true;
+    if (p.id != rootId_ && knows(p.id)) return true;
   return false;
 }
 
-std::set<DWORD> SetupProcessTree::findNewDescendants(const std::vector<ProcessEntry>& processes) {
-  std::set<DWORD> added;
+bool SetupProcessTree::knows(DWORD id) const {
+  return std::find(known_.begin(), known_.end(), id) != known_.end();
+}
+
+std::vector<DWORD> SetupProcessTree::findNewDescendants(const std::vector<ProcessEntry>& processes) {
+  std::vector<DWORD> added;
   if (known_.empty()) return added;
   // Parents may be listed after their children: repeat until nothing is added.
   for (bool grew = true; grew;) {
     grew = false;
     for (const ProcessEntry& p : processes) {
-      if (p.id == 0 || known_.count(p.id) || !known_.count(p.parentId)) continue;
-      known_.insert(p.id);
-      added.insert(p.id);
+      if (p.id == 0 || knows(p.id) || !knows(p.parentId)) continue;
+      known_.push_back(p.id);
+      added.push_back(p.id);
       grew = true;
     }
   }

@@ -13,7 +13,6 @@
 
 #include <windows.h>
 
-#include <set>
 #include <vector>
 
 class SetupProcessTree {
@@ -44,12 +43,13 @@ class SetupProcessTree {
  private:
   // Adds the processes of `processes` that descend from known ones to
   // known_; returns the ids added.
-  std::set<DWORD> findNewDescendants(const std::vector<ProcessEntry>& processes);
+  std::vector<DWORD> findNewDescendants(const std::vector<ProcessEntry>& processes);
+  bool knows(DWORD id) const;
   void joinJob(DWORD processId);
 
   Tracking tracking_;
   HANDLE process_ = nullptr;
   HANDLE job_ = nullptr;
   DWORD rootId_ = 0;          // the started process's id; 0 where the system cannot tell
-  std::set<DWORD> known_;     // ids of the setup's processes, ended ones included
+  std::vector<DWORD> known_;  // ids of the setup's processes, ended ones included (a few)
 };

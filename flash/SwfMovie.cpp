@@ -161,6 +161,8 @@ rc::Result TSwfMovie::createTempFolder(MoviePath& folder) {
   return CreateNumberedFolder(TempFolderPath(), kTempFolderPrefix, folder);
 }
 
+TSwfMovie::~TSwfMovie() = default;
+
 rc::Result TSwfMovie::readSWFSignature() {
   if (!BinaryFile::Exists(swfFilename)) return 0;
   BinaryFile file(swfFilename, BinaryFile::Mode::ReadShared);

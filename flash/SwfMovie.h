@@ -37,7 +37,7 @@ class TSwfMovie {
   static constexpr int kFlagOtherValue = -2;
 
   TSwfMovie() = default;
-  virtual ~TSwfMovie() = default;
+  virtual ~TSwfMovie();
 
   // Reads the first three bytes of swfFilename into swfSignature.
   // 0 ("FWS"/"CWS", or no such file: signature unchanged) or kNotAMovie.

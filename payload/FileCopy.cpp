@@ -7,17 +7,12 @@
 namespace {
 constexpr wchar_t kTemporarySuffix[] = L".lvtmp";
 
-rc::Result LastError() {
-  const DWORD error = GetLastError();
-  return error != 0 ? static_cast<rc::Result>(error) : static_cast<rc::Result>(ERROR_GEN_FAILURE);
-}
-
 // Pushes the file's data to the disk, so that a power cut after the rename
 // cannot leave the name on a file without its content.
 rc::Result Flush(const std::wstring& path) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return LastError();
-  const rc::Result result = FlushFileBuffers(file) ? rc::kOk : LastError();
+  if (file == INVALID_HANDLE_VALUE) return rc::FromWindowsError(GetLastError());
+  const rc::Result result = FlushFileBuffers(file) ? rc::kOk : rc::FromWindowsError(GetLastError());
   CloseHandle(file);
   return result;
 }
@@ -34,7 +29,7 @@ rc::Result CopyFileChecked(const std::wstring& source, const std::wstring& targe
   MakeNormal(target);
   if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) {
     const DWORD error = GetLastError();
-    return error != 0 ? static_cast<rc::Result>(error) : static_cast<rc::Result>(ERROR_GEN_FAILURE);
+    return rc::FromWindowsError(error);
   }
   // The copy takes the source's attributes: a read-only copy could not be
   // replaced or removed later.
@@ -53,7 +48,7 @@ rc::Result WriteIntoPlace(const std::wstring& path,
   if (result == rc::kOk) {
     MakeNormal(path);
     if (!MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-      result = LastError();
+      result = rc::FromWindowsError(GetLastError());
   }
   if (result != rc::kOk) {
     SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);

@@ -4,25 +4,20 @@
 
 namespace {
 constexpr std::uint32_t kCopyBlock = 64 * 1024;  // stored data moves in blocks of this size
-
-rc::Result LastError() {
-  const DWORD error = GetLastError();
-  return error != 0 ? static_cast<rc::Result>(error) : static_cast<rc::Result>(ERROR_GEN_FAILURE);
-}
 }  // namespace
 
 rc::Result FileStream::OpenRead(const std::wstring& path) {
   Close();
   handle_ = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  return IsOpen() ? rc::kOk : LastError();
+  return IsOpen() ? rc::kOk : rc::FromWindowsError(GetLastError());
 }
 
 rc::Result FileStream::Create(const std::wstring& path) {
   Close();
   handle_ = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  return IsOpen() ? rc::kOk : LastError();
+  return IsOpen() ? rc::kOk : rc::FromWindowsError(GetLastError());
 }
 
 rc::Result FileStream::Seek(std::int64_t offset) {
@@ -30,14 +25,14 @@ rc::Result FileStream::Seek(std::int64_t offset) {
   if (offset < 0) return ERROR_NEGATIVE_SEEK;
   LARGE_INTEGER distance;
   distance.QuadPart = offset;
-  return SetFilePointerEx(handle_, distance, nullptr, FILE_BEGIN) ? rc::kOk : LastError();
+  return SetFilePointerEx(handle_, distance, nullptr, FILE_BEGIN) ? rc::kOk : rc::FromWindowsError(GetLastError());
 }
 
 rc::Result FileStream::Read(void* buffer, std::uint32_t size, std::uint32_t& got) {
   got = 0;
   if (!IsOpen()) return ERROR_INVALID_HANDLE;
   DWORD read = 0;
-  if (!ReadFile(handle_, buffer, size, &read, nullptr)) return LastError();
+  if (!ReadFile(handle_, buffer, size, &read, nullptr)) return rc::FromWindowsError(GetLastError());
   got = read;
   return rc::kOk;
 }
@@ -45,7 +40,7 @@ rc::Result FileStream::Read(void* buffer, std::uint32_t size, std::uint32_t& got
 rc::Result FileStream::Write(const void* buffer, std::uint32_t size) {
   if (!IsOpen()) return ERROR_INVALID_HANDLE;
   DWORD written = 0;
-  if (!WriteFile(handle_, buffer, size, &written, nullptr)) return LastError();
+  if (!WriteFile(handle_, buffer, size, &written, nullptr)) return rc::FromWindowsError(GetLastError());
   return written == size ? rc::kOk : static_cast<rc::Result>(ERROR_WRITE_FAULT);
 }
 
@@ -53,7 +48,7 @@ rc::Result FileStream::Size(std::int64_t& size) const {
   size = 0;
   LARGE_INTEGER value;
   if (!IsOpen()) return ERROR_INVALID_HANDLE;
-  if (!GetFileSizeEx(handle_, &value)) return LastError();
+  if (!GetFileSizeEx(handle_, &value)) return rc::FromWindowsError(GetLastError());
   size = value.QuadPart;
   return rc::kOk;
 }
@@ -62,7 +57,7 @@ rc::Result FileStream::Close() {
   if (!IsOpen()) return rc::kOk;
   const BOOL closed = CloseHandle(handle_);
   handle_ = INVALID_HANDLE_VALUE;
-  return closed ? rc::kOk : LastError();
+  return closed ? rc::kOk : rc::FromWindowsError(GetLastError());
 }
 
 rc::Result ReadExactly(FileStream& file, void* buffer, std::uint32_t size, std::uint32_t& got) {

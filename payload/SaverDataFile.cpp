@@ -134,7 +134,7 @@ rc::Result ForceFolders(const std::wstring& path) {
   if (CreateDirectoryW(folder.c_str(), nullptr)) return rc::kOk;
   const DWORD error = GetLastError();
   if (FolderExists(folder)) return rc::kOk;
-  return error != 0 ? static_cast<rc::Result>(error) : static_cast<rc::Result>(ERROR_GEN_FAILURE);
+  return rc::FromWindowsError(error);
 }
 
 rc::Result ReadSaverSettings() {

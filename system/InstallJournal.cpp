@@ -188,7 +188,7 @@ rc::Result InstallJournal::Begin(const std::wstring& path, const std::wstring& n
     const DWORD error = GetLastError();
     if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_SHARING_VIOLATION)
       return rc::kInstallationRunning;
-    return error != 0 ? static_cast<rc::Result>(error) : static_cast<rc::Result>(ERROR_GEN_FAILURE);
+    return rc::FromWindowsError(error);
   }
   file_ = file;
   path_ = path;

@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <set>
 
 namespace journal {
 namespace {
@@ -147,13 +146,13 @@ Contents ParseJournal(const std::string& bytes) {
 Plan PlanRecovery(const Contents& contents) {
   Plan plan;
   if (!contents.ours) return plan;
-  std::set<std::size_t> undone;
+  std::vector<bool> undone(contents.records.size());  // by record number
   for (const auto& record : contents.records) {
     if (record.kind == Kind::Committed) plan.committed = true;
     if (record.kind == Kind::Undone) {
       char* end = nullptr;
       const unsigned long index = std::strtoul(record.fields[0].c_str(), &end, 10);
-      if (end != record.fields[0].c_str() && *end == '\0') undone.insert(index);
+      if (end != record.fields[0].c_str() && *end == '\0' && index < undone.size()) undone[index] = true;
     }
   }
   if (plan.committed) {
@@ -163,7 +162,7 @@ Plan PlanRecovery(const Contents& contents) {
   }
   for (std::size_t i = contents.records.size(); i-- > 1;) {
     const Kind kind = contents.records[i].kind;
-    if (kind == Kind::Undone || kind == Kind::Header || undone.count(i) != 0) continue;
+    if (kind == Kind::Undone || kind == Kind::Header || undone[i]) continue;
     plan.steps.push_back(i);
   }
   return plan;

@@ -45,6 +45,16 @@ std::wstring MakeSaverDisplayName(const std::wstring& name, const MessageLookup&
 }
 
 std::wstring DecimalText(long long value) {
-  const std::string digits = std::to_string(value);
-  return std::wstring(digits.begin(), digits.end());
+  // The magnitude in unsigned arithmetic: that of the smallest long long does not fit one.
+  unsigned long long rest = value < 0 ? 0ULL - static_cast<unsigned long long>(value)
+                                      : static_cast<unsigned long long>(value);
+  wchar_t text[24];  // 20 digits at most, and the sign
+  wchar_t* const end = text + sizeof text / sizeof text[0];
+  wchar_t* first = end;
+  do {
+    *--first = static_cast<wchar_t>(L'0' + rest % 10);
+    rest /= 10;
+  } while (rest != 0);
+  if (value < 0) *--first = L'-';
+  return std::wstring(first, end);
 }

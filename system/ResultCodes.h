@@ -16,6 +16,7 @@ constexpr Result kFileBusy = -32;               // a file could not be deleted: 
 constexpr Result kSaverOverwriteFailed = -38;   // an installed ".scr" file could not be replaced
 constexpr Result kAccessDenied = 5;             // Windows ERROR_ACCESS_DENIED
 constexpr Result kFolderAlreadyExists = 183;    // Windows ERROR_ALREADY_EXISTS
+constexpr Result kGeneralFailure = 31;          // Windows ERROR_GEN_FAILURE: a call failed without saying why
 
 // --- package and extraction ------------------------------------------------
 constexpr Result kOutOfMemory = -7;             // a buffer for stored data could not be allocated
@@ -76,5 +77,11 @@ constexpr Result kDclAborted = 4;               // a callback reported more byte
 // --- decompressor adapter (TCompressor) ---------------------------------------
 constexpr Result kDecompressorFileMissing = 5;  // "impborl.dll" does not exist in the given folder
 constexpr Result kDecompressorEntryMissing = 6; // the library lacks "_implode", "_explode" or "_crc32"
+
+// A Windows call's error (GetLastError) as a result: a call that failed without
+// setting one must not read as success.
+constexpr Result FromWindowsError(std::uint32_t error) {
+  return error != 0 ? static_cast<Result>(error) : kGeneralFailure;
+}
 
 }  // namespace rc

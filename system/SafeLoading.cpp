@@ -65,7 +65,7 @@ rc::Result StartSystemProgram(const wchar_t* fileName, const std::wstring& argum
   if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                       folder.c_str(), &startup, &process)) {
     const DWORD error = GetLastError();
-    return error != 0 ? static_cast<rc::Result>(error) : static_cast<rc::Result>(ERROR_GEN_FAILURE);
+    return rc::FromWindowsError(error);
   }
   WaitForInputIdle(process.hProcess, kInputIdleWaitMs);
   CloseHandle(process.hThread);

@@ -1,6 +1,7 @@
 // The texts that name the screen saver: caption and installed-programs name.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 
 #include "messages/MessageIds.h"
@@ -51,6 +52,14 @@ TEST(DisplayName, OnlyAsciiWordsCount) {
   // The Japanese word alone is appended a second time, as the list shows it.
   EXPECT_EQ(MakeSaverDisplayName(L"海のスクリーンセーバー", Catalogue),
             L"海のスクリーンセーバー スクリーンセーバー");
+}
+
+TEST(DecimalText, WritesEveryLongLongIncludingTheExtremes) {
+  EXPECT_EQ(DecimalText(0), L"0");
+  EXPECT_EQ(DecimalText(-540), L"-540");
+  EXPECT_EQ(DecimalText(4294967295LL), L"4294967295");
+  EXPECT_EQ(DecimalText(std::numeric_limits<long long>::max()), L"9223372036854775807");
+  EXPECT_EQ(DecimalText(std::numeric_limits<long long>::min()), L"-9223372036854775808");
 }
 
 }  // namespace
