@@ -27,10 +27,7 @@ void MakeNormal(const std::wstring& path) {
 rc::Result CopyFileChecked(const std::wstring& source, const std::wstring& target) {
   // The source is often the user's own file (the installer itself): it is only read.
   MakeNormal(target);
-  if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) {
-    const DWORD error = GetLastError();
-    return rc::FromWindowsError(error);
-  }
+  if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) return rc::FromWindowsError(GetLastError());
   // The copy takes the source's attributes: a read-only copy could not be
   // replaced or removed later.
   MakeNormal(target);

@@ -1,5 +1,6 @@
 #include "system/LMV_StringUtils.h"
 
+#include <iterator>
 #include <string>
 
 #include "messages/MessageIds.h"
@@ -49,12 +50,11 @@ std::wstring DecimalText(long long value) {
   unsigned long long rest = value < 0 ? 0ULL - static_cast<unsigned long long>(value)
                                       : static_cast<unsigned long long>(value);
   wchar_t text[24];  // 20 digits at most, and the sign
-  wchar_t* const end = text + sizeof text / sizeof text[0];
-  wchar_t* first = end;
+  wchar_t* first = std::end(text);
   do {
     *--first = static_cast<wchar_t>(L'0' + rest % 10);
     rest /= 10;
   } while (rest != 0);
   if (value < 0) *--first = L'-';
-  return std::wstring(first, end);
+  return std::wstring(first, std::end(text));
 }

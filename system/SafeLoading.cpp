@@ -63,10 +63,8 @@ rc::Result StartSystemProgram(const wchar_t* fileName, const std::wstring& argum
   startup.wShowWindow = show;
   PROCESS_INFORMATION process{};
   if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                      folder.c_str(), &startup, &process)) {
-    const DWORD error = GetLastError();
-    return rc::FromWindowsError(error);
-  }
+                      folder.c_str(), &startup, &process))
+    return rc::FromWindowsError(GetLastError());
   WaitForInputIdle(process.hProcess, kInputIdleWaitMs);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
