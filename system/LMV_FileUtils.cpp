@@ -8,7 +8,7 @@
 #include "messages/MessageBox.h"
 #include "system/InstallJournal.h"
 #include "system/LMV_StringUtils.h"
-#include "system/SafeLoading.h"
+#include "system/VersionResource.h"
 
 std::wstring WindowsFolder;
 std::wstring SystemFolder;
@@ -294,30 +294,41 @@ rc::Result DeleteFolderTree(const std::wstring& folder) {
   return rc::kOk;
 }
 
-void GetFileVersionNumbers(const std::wstring& path, int& first, int& third) {
-  // version.dll is no KnownDLL on current Windows: taken from the system folder
-  // by its full path, never from beside the installer.
-  const SystemLibrary versionLibrary(L"version.dll");
-  using SizeFn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
-  using InfoFn = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
-  using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
-  const auto getSize = versionLibrary.Function<SizeFn>("GetFileVersionInfoSizeW");
-  const auto getInfo = versionLibrary.Function<InfoFn>("GetFileVersionInfoW");
-  const auto query = versionLibrary.Function<QueryFn>("VerQueryValueW");
-  if (getSize == nullptr || getInfo == nullptr || query == nullptr) return;
-  DWORD ignored = 0;
-  DWORD size = getSize(path.c_str(), &ignored);
-  if (size == 0) return;
-  std::vector<unsigned char> info(size);
-  if (!getInfo(path.c_str(), 0, size, info.data())) return;
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT fixedSize = 0;
-  if (!query(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) ||
-      fixed == nullptr || fixedSize < sizeof(VS_FIXEDFILEINFO)) {
-    return;
+namespace {
+
+// A program file mapped as plain data, never run and never laid out as an image:
+// only its resources are read. (The version library maps the file as an image,
+// which under Wine copies the whole file, twice for one reading.)
+class DataFileModule {
+ public:
+  explicit DataFileModule(const std::wstring& path)
+      : module_(LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
+  ~DataFileModule() {
+    if (module_ != nullptr) FreeLibrary(module_);
   }
-  first = static_cast<int>(HIWORD(fixed->dwFileVersionMS));
-  third = static_cast<int>(HIWORD(fixed->dwFileVersionLS));
+  DataFileModule(const DataFileModule&) = delete;
+  DataFileModule& operator=(const DataFileModule&) = delete;
+  HMODULE get() const { return module_; }
+
+ private:
+  HMODULE module_;
+};
+
+}  // namespace
+
+void GetFileVersionNumbers(const std::wstring& path, int& first, int& third) {
+  const DataFileModule file(path);
+  if (file.get() == nullptr) return;
+  HRSRC found = FindResourceW(file.get(), MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION);
+  if (found == nullptr) return;
+  HGLOBAL loaded = LoadResource(file.get(), found);
+  const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
+  version::FileVersion read;
+  if (!version::ReadFileVersion(static_cast<const std::uint8_t*>(bytes),
+                                SizeofResource(file.get(), found), read))
+    return;
+  first = read.first;
+  third = read.third;
 }
 
 // --- the screen saver's place in a folder -------------------------------------
