@@ -37,11 +37,16 @@ rc::Result CopyFileChecked(const std::wstring& source, const std::wstring& targe
 std::wstring TemporaryPathFor(const std::wstring& path) { return path + kTemporarySuffix; }
 
 rc::Result WriteIntoPlace(const std::wstring& path,
-                          const std::function<rc::Result(const std::wstring& temporary)>& write) {
+                          const std::function<rc::Result(const std::wstring& temporary)>& write,
+                          Durability durability) {
   const std::wstring temporary = TemporaryPathFor(path);
-  if (const rc::Result noted = Journal.NoteCreatedFile(path, temporary); noted != rc::kOk) return noted;
+  const bool installed = durability == Durability::Installed;
+  if (installed) {
+    if (const rc::Result noted = Journal.NoteCreatedFile(path, temporary); noted != rc::kOk)
+      return noted;
+  }
   rc::Result result = write(temporary);
-  if (result == rc::kOk) result = Flush(temporary);
+  if (result == rc::kOk && installed) result = Flush(temporary);
   if (result == rc::kOk) {
     MakeNormal(path);
     if (!MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))

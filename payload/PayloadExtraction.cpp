@@ -272,11 +272,17 @@ rc::Result ExtractPayloadFile(FileStream& package, int slot, bool showStatus) {
     result = ClearDestination(path);
   }
   if (result == rc::kOk) {
-    // The file takes its name only when complete.
-    result = WriteIntoPlace(path, [&](const std::wstring& temporary) {
-      return record->compressed != 0 ? WriteCompressed(package, *record, storedLength, temporary, ioError)
-                                     : WriteStored(package, storedLength, temporary, ioError);
-    });
+    // The file takes its name only when complete. What goes into the work folder
+    // is scratch: it leaves with the folder.
+    const bool scratch = !WorkFolder.empty() && path.compare(0, WorkFolder.size(), WorkFolder) == 0;
+    result = WriteIntoPlace(
+        path,
+        [&](const std::wstring& temporary) {
+          return record->compressed != 0
+                     ? WriteCompressed(package, *record, storedLength, temporary, ioError)
+                     : WriteStored(package, storedLength, temporary, ioError);
+        },
+        scratch ? Durability::Scratch : Durability::Installed);
   }
 
   if (result == rc::kFileBusy) {

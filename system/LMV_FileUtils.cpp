@@ -8,6 +8,7 @@
 #include "messages/MessageBox.h"
 #include "system/InstallJournal.h"
 #include "system/LMV_StringUtils.h"
+#include "system/SafeLoading.h"
 #include "system/VersionResource.h"
 
 std::wstring WindowsFolder;
@@ -19,7 +20,6 @@ namespace {
 
 constexpr int kWorkFolderNumbers = 1000;       // work-folder numbers tried: 1 to 1000
 const wchar_t kLockExtension[] = L".lock";      // beside each owned work folder, held open by its owner
-constexpr UINT kSystemDirBuffer = 301;         // first buffer for GetSystemDirectory
 const wchar_t kSaverExtension[] = L".scr";
 const wchar_t kDataFolderSuffix[] = L" dir\\";
 
@@ -98,16 +98,8 @@ std::wstring GetWindowsFolder() {
   return WithBackslash(std::wstring(buffer, length));
 }
 
-std::wstring GetSystemFolder() {
-  std::vector<wchar_t> buffer(kSystemDirBuffer);
-  UINT length = GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
-  if (length >= buffer.size()) {  // too small: the answer is the size needed
-    buffer.resize(length + 1);
-    length = GetSystemDirectoryW(buffer.data(), static_cast<UINT>(buffer.size()));
-    if (length >= buffer.size()) return {};
-  }
-  return WithBackslash(std::wstring(buffer.data(), length));
-}
+// The same answer the library loading uses, before the folders are set.
+std::wstring GetSystemFolder() { return SystemDirectory(); }
 
 std::wstring FolderOfPath(const std::wstring& path) {
   std::size_t last = path.find_last_of(L"\\:");
