@@ -1,7 +1,7 @@
-// The version resource read from its bytes: a sound one gives the first and third
-// numbers of the file version; a damaged one gives nothing and is never read past.
+// A version resource read from its bytes: a damaged one gives nothing, never read past.
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "payload/LittleEndian.h"
@@ -25,8 +25,7 @@ TEST(VersionResource, ReadsTheNumbersOfASoundResourceOnly) {
   version::FileVersion read;
   const auto sound = Resource();
   ASSERT_TRUE(version::ReadFileVersion(sound.data(), sound.size(), read));
-  EXPECT_EQ(read.first * 100 + read.third, 719);
-  // Where a byte is changed (to what), or the size the resource is cut to.
+  EXPECT_EQ(std::make_pair(read.first, read.third), std::make_pair(7, 19));
   struct Case { const char* what; std::size_t at; std::uint8_t value; std::size_t cut; };
   for (const Case& c : {Case{"cut inside the fixed information", 0, 108, 80},
                         Case{"block length beyond the resource", 1, 0x7F, 0},
@@ -35,7 +34,8 @@ TEST(VersionResource, ReadsTheNumbersOfASoundResourceOnly) {
     auto bytes = Resource();
     bytes[c.at] = c.value;
     version::FileVersion untouched{42, 43};
-    EXPECT_FALSE(version::ReadFileVersion(bytes.data(), c.cut ? c.cut : bytes.size(), untouched)) << c.what;
+    const std::size_t size = c.cut != 0 ? c.cut : bytes.size();
+    EXPECT_FALSE(version::ReadFileVersion(bytes.data(), size, untouched)) << c.what;
     EXPECT_EQ(untouched.first, 42) << c.what;
   }
 }
