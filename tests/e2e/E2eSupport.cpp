@@ -22,6 +22,10 @@ const std::wstring kClose = L"閉じる";
 
 namespace {
 
+// The output reaches CTest through a pipe, where the C runtime buffers it: unbuffered,
+// a test program that dies keeps what it printed up to then.
+const bool kUnbufferedOutput = std::setvbuf(stdout, nullptr, _IONBF, 0) == 0;
+
 std::string CurrentTestName() {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   if (info == nullptr) return "run";

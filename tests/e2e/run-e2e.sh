@@ -9,6 +9,8 @@ filter=$2
 mkdir -p "$LV_E2E_OUT/screenshots"
 "$LV_SOURCE_DIR/scripts/wine-run" --fresh "$exe" --gtest_filter="$filter"
 rc=$?
+# Wine's messages are off: a program that died without a word is at least named here.
+[ "$rc" -eq 0 ] || echo "run-e2e: $(basename "$exe") --gtest_filter=$filter ended with code $rc" >&2
 command -v convert >/dev/null || exit $rc  # without ImageMagick the BMP files stay
 for shot in "$LV_E2E_OUT"/screenshots/*.bmp; do
   [ -e "$shot" ] || continue
