@@ -36,6 +36,15 @@ lv_bench_env() {
   if [ -f "$dir/display" ]; then export DISPLAY=$(cat "$dir/display"); fi
 }
 
+# lv_stop_server: ends the wineserver of WINEPREFIX and waits until it is gone. Wine names
+# a server's socket folder after the prefix folder's device and inode, and a prefix made
+# right after another was removed often gets the same inode: a program started there would
+# meet the old server on its way out (and end at once, without a word).
+lv_stop_server() {
+  wineserver -k >/dev/null 2>&1
+  timeout 30 wineserver -w >/dev/null 2>&1 || true
+}
+
 # lv_clone_prefix DIR DEST: a clean copy of the bench's template prefix (a fresh machine).
 lv_clone_prefix() {
   rm -rf "$2"

@@ -20,7 +20,7 @@ small=$(mktemp -d "${TMPDIR:-/tmp}/lvsmall.XXXXXX")
 mounted=
 cleanup() {
   chattr -i "$system32" 2>/dev/null
-  wineserver -k >/dev/null 2>&1
+  lv_stop_server
   [ -n "$mounted" ] && umount "$small" 2>/dev/null
   rmdir "$small" 2>/dev/null
   rm -rf "$prefix"

@@ -71,7 +71,7 @@ install() {
     lv_wine "$LV_LVI_LVDEMO" time 'C:\setup.exe' | tr -d '\r' | sed "s/^/  $name: /"
     rc=${PIPESTATUS[0]}
   fi
-  wineserver -k >/dev/null 2>&1
+  lv_stop_server
   local sys=$WINEPREFIX/drive_c/windows/system32
   echo "  $name: installer exit code $rc; $(ls "$sys/$name.scr" 2>/dev/null | xargs -r basename)" \
        "$(ls "$sys/$name dir" 2>/dev/null | tr '\n' ' ')"
