@@ -60,10 +60,10 @@ rc::Result ExtractStartupSlot(int slot) {
 
 // Clears the way for a record's file. A ".dll" that stays in place counts as
 // extracted (the caller turns rc::kFileBusy into 0); anything else is retried.
-rc::Result ClearDestination(const std::wstring& path) {
+rc::Result ClearDestination(const std::wstring& path, payload::FolderKind folder) {
   // During an installation an earlier file outside the work folder is set
   // aside, to be put back should the installation die.
-  if (path.compare(0, WorkFolder.size(), WorkFolder) != 0) {
+  if (folder != payload::FolderKind::Work) {
     bool moved = false;
     if (const rc::Result r = Journal.MoveAside(path, moved); r != rc::kOk || moved) return r;
   }
@@ -157,7 +157,8 @@ std::string ChangeNameExtension(const std::string& name, const std::string& exte
   return base + extension;
 }
 
-rc::Result DestinationPathOf(const payload::PayloadRecord& record, std::wstring& path) {
+rc::Result DestinationPathOf(const payload::PayloadRecord& record, std::wstring& path,
+                             payload::FolderKind& kind) {
   path.clear();
   payload::Destination destination;
   const rc::Result result = payload::DestinationOf(record, destination);
@@ -170,6 +171,7 @@ rc::Result DestinationPathOf(const payload::PayloadRecord& record, std::wstring&
   }
   // Without its folder the name alone would land in the current directory.
   if (folder->empty()) return rc::kBadDestination;
+  kind = destination.folder;
   path = *folder + text::FromCp932(destination.fileName);
   return rc::kOk;
 }
@@ -236,6 +238,7 @@ rc::Result ExtractPayloadFile(FileStream& package, int slot, bool showStatus) {
   if (showStatus) payload::Reporter().ShowStatus(LoadMessage(msg::sWritingSaverFile));
   const payload::PayloadRecord* record = Payload.Slot(slot);
   std::wstring path;
+  payload::FolderKind folder = payload::FolderKind::Work;
   std::wstring detail;  // the path, or the record's name when it has no path
   bool quiet = false;
   bool ioError = false;
@@ -247,7 +250,7 @@ rc::Result ExtractPayloadFile(FileStream& package, int slot, bool showStatus) {
     result = rc::kEmptySlot;
   } else {
     // A record that has no safe path is refused before anything is touched.
-    result = DestinationPathOf(*record, path);
+    result = DestinationPathOf(*record, path, folder);
     detail = result == rc::kOk ? path : text::FromCp932(record->Name());
   }
   std::int64_t packageSize = 0;
@@ -269,12 +272,12 @@ rc::Result ExtractPayloadFile(FileStream& package, int slot, bool showStatus) {
   }
   if (result == rc::kOk) {
     if (showStatus) payload::Reporter().StepProgress();
-    result = ClearDestination(path);
+    result = ClearDestination(path, folder);
   }
   if (result == rc::kOk) {
     // The file takes its name only when complete. What goes into the work folder
     // is scratch: it leaves with the folder.
-    const bool scratch = !WorkFolder.empty() && path.compare(0, WorkFolder.size(), WorkFolder) == 0;
+    const bool scratch = folder == payload::FolderKind::Work;
     result = WriteIntoPlace(
         path,
         [&](const std::wstring& temporary) {

@@ -60,10 +60,11 @@ rc::Result CopyDocumentsToDataFolder(bool withLicense, bool withDocument);
 // Opens the installed document with the shell when the package has one.
 void OpenDocument();
 
-// The full path where `record` is written, or a result code for a record that
-// has no such path (its kind has none, its name is not a plain file name, or the
-// folder it needs is not known yet).
-rc::Result DestinationPathOf(const payload::PayloadRecord& record, std::wstring& path);
+// The full path where `record` is written and the kind of folder it lies in, or a
+// result code for a record that has no such path (its kind has none, its name is
+// not a plain file name, or the folder it needs is not known yet).
+rc::Result DestinationPathOf(const payload::PayloadRecord& record, std::wstring& path,
+                             payload::FolderKind& kind);
 
 // `name` (code page 932) with its extension replaced by `extension`, or the
 // extension appended when it has none; at most 255 bytes, the base shortened
