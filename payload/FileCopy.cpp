@@ -49,7 +49,9 @@ rc::Result WriteIntoPlace(const std::wstring& path,
   if (result == rc::kOk && installed) result = Flush(temporary);
   if (result == rc::kOk) {
     MakeNormal(path);
-    if (!MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    // Only an installed file waits for its new name to reach the disk.
+    const DWORD moveFlags = MOVEFILE_REPLACE_EXISTING | (installed ? MOVEFILE_WRITE_THROUGH : 0);
+    if (!MoveFileExW(temporary.c_str(), path.c_str(), moveFlags))
       result = rc::FromWindowsError(GetLastError());
   }
   if (result != rc::kOk) {

@@ -277,7 +277,8 @@ rc::Result ExtractPayloadFile(FileStream& package, int slot, bool showStatus) {
   if (result == rc::kOk) {
     // The file takes its name only when complete. What goes into the work folder
     // is scratch: it leaves with the folder.
-    const bool scratch = folder == payload::FolderKind::Work;
+    const Durability durability =
+        folder == payload::FolderKind::Work ? Durability::Scratch : Durability::Installed;
     result = WriteIntoPlace(
         path,
         [&](const std::wstring& temporary) {
@@ -285,7 +286,7 @@ rc::Result ExtractPayloadFile(FileStream& package, int slot, bool showStatus) {
                      ? WriteCompressed(package, *record, storedLength, temporary, ioError)
                      : WriteStored(package, storedLength, temporary, ioError);
         },
-        scratch ? Durability::Scratch : Durability::Installed);
+        durability);
   }
 
   if (result == rc::kFileBusy) {
