@@ -7,13 +7,14 @@
 # 64-bit suite (win64 preset, the same code built for x86_64) in its place; it ends
 # with one line saying which suite ran and why (scripts/wine-select). If neither can
 # run, that is a failure. LV_WINE_ARCH=win32|win64 forces one; `make test-win64` and
-# `make test-win32` run that suite on any machine. The 32-bit product is built always.
+# `make test-win32` run that suite on any machine. The 32-bit product is built always,
+# and its image tables checked (test-product).
 JOBS ?= 2
 export CTEST_OUTPUT_ON_FAILURE=1
 WINE_CHOICE := build/wine-suite
 
 .PHONY: all deps configure build build-host build-win32 build-win64 product-win32 \
-        test test-host test-asan test-wine test-win32 test-win64 wine-select demo bench fuzz clean
+        test test-host test-product test-asan test-wine test-win32 test-win64 wine-select demo bench fuzz clean
 
 all: build
 
@@ -44,6 +45,11 @@ product-win32: deps
 	@cmake --preset win32 -Wno-dev >/dev/null
 	cmake --build build/win32 -j $(JOBS) --target lv_product
 
+# The 32-bit product's image checks (import and export tables), which need no Wine:
+# they run on every machine, also where the 64-bit suite runs in place of the 32-bit one.
+test-product: product-win32
+	ctest --test-dir build/win32 -L product
+
 test-host: build-host
 	ctest --test-dir build/host -j $(JOBS)
 
@@ -71,7 +77,7 @@ test-wine: wine-select
 # The ASan suite is built and run beside the Wine suite, which mostly waits for
 # windows and processes; its output follows the Wine suite's, and the line saying
 # which Wine suite ran ends the whole.
-test: test-host product-win32 wine-select
+test: test-host test-product wine-select
 	@$(MAKE) --no-print-directory test-asan > build/test-asan.log 2>&1 & asan=$$!; \
 	  $(MAKE) --no-print-directory test-$$(sed -n 1p $(WINE_CHOICE)); wine=$$?; \
 	  wait $$asan; asan=$$?; \
