@@ -25,8 +25,8 @@ enum class Durability { Installed, Scratch };
 // Puts a file at `path` so that it appears there only when complete: announces
 // it to the installation journal, lets `write` make it under the temporary
 // name, flushes it and renames it (replacing a file there); a scratch file is
-// neither announced nor flushed, nor is its rename written through. When `write` or the rename fails, the temporary
-// file is removed and its code returned.
+// neither announced nor flushed, nor is its rename written through. When
+// `write` or the rename fails, the temporary file is removed and its code returned.
 rc::Result WriteIntoPlace(const std::wstring& path,
                           const std::function<rc::Result(const std::wstring& temporary)>& write,
                           Durability durability = Durability::Installed);
