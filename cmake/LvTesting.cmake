@@ -40,7 +40,9 @@ endfunction()
 
 if(LV_WINDOWS AND NOT TARGET lv_wine_bench_marker)
   add_custom_target(lv_wine_bench_marker)
-  add_test(NAME wine_bench_start COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-bench start ${LV_WINE_DIR})
+  # The bench holds its desktop with lvdemo, as a logged-in session does (see wine-bench).
+  add_test(NAME wine_bench_start COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-bench start ${LV_WINE_DIR}
+    $<TARGET_FILE:lvdemo>)
   add_test(NAME wine_bench_stop COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-bench stop ${LV_WINE_DIR})
   set_tests_properties(wine_bench_start PROPERTIES FIXTURES_SETUP wine ENVIRONMENT "${LV_WINE_ENV}")
   set_tests_properties(wine_bench_stop PROPERTIES FIXTURES_CLEANUP wine ENVIRONMENT "${LV_WINE_ENV}")
