@@ -198,6 +198,10 @@ void RegisterReference() {
 // runs are repeated, else the single run.
 class Recorder : public benchmark::ConsoleReporter {
  public:
+  // Plain text: the bench's output is read from logs, and a reporter of our own does
+  // not get --benchmark_color, which only the library's default reporter reads.
+  Recorder() : ConsoleReporter(OO_Tabular) {}
+
   struct Figures {
     double bytesPerSecond = 0;
     double packed = 0;
