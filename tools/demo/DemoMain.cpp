@@ -164,11 +164,8 @@ int Blank() {
   return RunMessageLoop();
 }
 
-// On Windows the desktop is there for as long as the user is logged in. Wine starts a
-// desktop process for the first window and ends it about a second after the last program
-// that used it, so on a bench without this every program shown later would wait for a
-// new desktop (some 300 ms), which no Windows user ever does. The hidden window keeps
-// this program a user of the desktop until the bench's server ends it.
+// Keeps the desktop up as a logged-in session does (why: scripts/wine-bench): the hidden
+// window makes this program a user of the desktop until the bench's server ends it.
 int Session(const std::wstring& ready) {
   if (MakeWindow(L"LvDemoSession", WS_OVERLAPPEDWINDOW) == nullptr) return kNoInstallerWindow;
   HANDLE marker = CreateFileW(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
