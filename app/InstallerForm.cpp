@@ -88,15 +88,12 @@ void TInstallerForm::CreateControls() {
   buttonPanel.Create(hwnd_, ui::Bounds{-8, 279, 350, 63}, ui::Panel::Bevel::None);
   labCopying.Create(buttonPanel.handle(), ui::Bounds{1, 3, 419, 13}, L"");
   labCopying.Show(false);
-  progressBar.Create(buttonPanel.handle(), ui::Bounds{1, 20, 347, 11});
-  progressBar.SetRange(0, kProgressLayoutMax);
-  progressBar.SetStep(1);
+  // The progress bar comes with the start-up, once it is known to be needed.
   installBtn.Create(buttonPanel.handle(), ui::Bounds{182, 36, 80, 25}, L"&Install",
                     kInstallButtonId);
   doneBtn.Create(buttonPanel.handle(), ui::Bounds{268, 36, 80, 25}, L"", kDoneButtonId);
   doneBtn.Show(false);
   cancelBtn.Create(buttonPanel.handle(), ui::Bounds{268, 36, 80, 25}, L"Cancel", kCancelButtonId);
-  buttonPanel.SetAnchors(progressBar, ui::kAnchorLeft | ui::kAnchorTop | ui::kAnchorRight);
   buttonPanel.SetAnchors(installBtn, ui::kAnchorTop | ui::kAnchorRight);
   buttonPanel.SetAnchors(doneBtn, ui::kAnchorTop | ui::kAnchorRight);
   buttonPanel.SetAnchors(cancelBtn, ui::kAnchorTop | ui::kAnchorRight);
@@ -108,6 +105,20 @@ void TInstallerForm::CreateControls() {
     control->SetFont(layoutFont);
 
   pauseTimer.Attach(hwnd_, kPauseTimerId, kPauseInterval);
+}
+
+// Only a window that can be shown gets a progress bar: a silent installation never
+// shows one, and spares the load of the common-controls library that holds its class.
+// Made before the start-up changes the layout, so its anchors are the layout's; its
+// place among the panel's controls is the layout's too, after the status label.
+void TInstallerForm::CreateProgressBar() {
+  if (progressBar.handle() != nullptr) return;
+  progressBar.Create(buttonPanel.handle(), ui::Bounds{1, 20, 347, 11});
+  SetWindowPos(progressBar.handle(), labCopying.handle(), 0, 0, 0, 0,
+               SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  progressBar.SetRange(0, kProgressLayoutMax);
+  progressBar.SetStep(1);
+  buttonPanel.SetAnchors(progressBar, ui::kAnchorLeft | ui::kAnchorTop | ui::kAnchorRight);
 }
 
 // Font, border and position as the window is meant to appear; then the start-up.

@@ -109,6 +109,7 @@ class TInstallerForm : public ui::CustomWindow, public StatusView, public payloa
 
  private:
   void CreateControls();
+  void CreateProgressBar();
   // The controls Tab visits, in order, as far as they are visible and enabled.
   std::vector<const ui::Window*> FocusOrder() const;
   void MoveFocus(bool backwards);

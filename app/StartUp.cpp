@@ -125,6 +125,7 @@ void TInstallerForm::PrepareInstaller() {
                       Payload.header.contentKind == payload::kContentSilent;
     }
     const std::uint8_t contentKind = Payload.header.contentKind;
+    if (result == 0 && contentKind != payload::kContentSilent) CreateProgressBar();
     // A short pause, so that the preparing window is seen (not for a silent package).
     if (result == 0 && contentKind != payload::kContentSilent && preparingInstallWnd != nullptr)
       preparingInstallWnd->WaitHalfSecond();
