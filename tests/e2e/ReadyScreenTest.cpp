@@ -124,6 +124,7 @@ TEST_F(ReadyScreen, WithoutLicenceShowsPictureInstallAndCancelAtTheirPlaces) {
   ASSERT_NE(window_.progress, nullptr);
   EXPECT_EQ(SendMessageW(window_.progress, PBM_GETPOS, 0, 0), 0);
   EXPECT_EQ(SendMessageW(window_.progress, PBM_GETRANGE, FALSE, 0), 10);
+  EXPECT_EQ(probe::RectInParent(window_.progress).right, cancel.right) << "the bar ends with the buttons";
 
   // The picture fills the content area (red with a blue share; never white or grey).
   const COLORREF pixel = ContentPixel(window_.form);
@@ -186,6 +187,7 @@ TEST_F(ReadyScreen, WithLicenceIsSizeableWithMinimumAndShowsTheText) {
   const RECT before = probe::WindowRectOf(window_.form);
   const int licenceBefore = Height(probe::WindowRectOf(window_.license));
   const RECT buttonsBefore = probe::WindowRectOf(window_.cancelBtn);
+  const int progressBefore = Width(probe::WindowRectOf(window_.progress));
   probe::DragCorner(window_.form, 80, 120);
   const RECT after = probe::WindowRectOf(window_.form);
   ASSERT_GT(Height(after), Height(before)) << "the window could not be enlarged";
@@ -201,6 +203,8 @@ TEST_F(ReadyScreen, WithLicenceIsSizeableWithMinimumAndShowsTheText) {
   const RECT buttonsAfter = probe::WindowRectOf(window_.cancelBtn);
   EXPECT_EQ(buttonsAfter.top - buttonsBefore.top, grownBy);
   EXPECT_EQ(buttonsAfter.left - buttonsBefore.left, widenedBy);
+  EXPECT_EQ(Width(probe::WindowRectOf(window_.progress)) - progressBefore, widenedBy)
+      << "the progress bar widens with the window";
   Screenshot("enlarged");
 
   // The keyboard: Install has the focus; Tab goes on to Cancel, the licence text
