@@ -125,10 +125,12 @@ void TInstallerForm::PrepareInstaller() {
                       Payload.header.contentKind == payload::kContentSilent;
     }
     const std::uint8_t contentKind = Payload.header.contentKind;
-    if (result == 0 && contentKind != payload::kContentSilent) CreateProgressBar();
-    // A short pause, so that the preparing window is seen (not for a silent package).
-    if (result == 0 && contentKind != payload::kContentSilent && preparingInstallWnd != nullptr)
-      preparingInstallWnd->WaitHalfSecond();
+    // A window that will be shown: its progress bar, and a short pause so that the
+    // preparing window is seen (neither for a silent package).
+    if (result == 0 && contentKind != payload::kContentSilent) {
+      CreateProgressBar();
+      if (preparingInstallWnd != nullptr) preparingInstallWnd->WaitHalfSecond();
+    }
     // The saver's name, its data folder and data file; its program is checked.
     if (result == 0) {
       result = SetSaverPaths();
