@@ -12,11 +12,12 @@ export LANG=ja_JP.UTF-8
 
 # Every Wine program (the tests, reg, wineboot, regsvr32 ...) starts through lv_wine,
 # so that it gets the loader of the bench's architecture. Debian's `wine` picks the
-# 32-bit loader whenever it is installed, so the 64-bit one is named directly.
+# 32-bit loader whenever it is installed, and the 64-bit one when it is not, so each
+# suite names its own loader.
 case "$LV_WINE_ARCH" in
 win32)
   export WINEARCH=win32
-  LV_WINE_LOADER=${LV_WINE32_LOADER:-wine} ;;
+  LV_WINE_LOADER=${LV_WINE32_LOADER:-/usr/lib/wine/wine} ;;
 win64)
   export WINEARCH=win64
   LV_WINE_LOADER=${LV_WINE64_LOADER:-/usr/lib/wine/wine64}
@@ -57,8 +58,18 @@ lv_clone_prefix() {
 # "Exec format error". Any other Wine failure is left to show itself in the tests.
 lv_wine_probe() {
   local arch=${1:-$LV_WINE_ARCH} out
-  if out=$(LV_WINE_ARCH=$arch; . "${BASH_SOURCE[0]}" && lv_wine --version 2>&1); then return 0; fi
+  if out=$(LV_WINE_ARCH=$arch; . "${BASH_SOURCE[0]}" &&
+    { command -v "$LV_WINE_LOADER" >/dev/null || { echo "no loader"; exit 1; }; } && lv_wine --version 2>&1); then
+    return 0
+  fi
+  # Without 32-bit program support setup-deps may leave 32-bit Wine out: the kernel is the reason.
+  [ "$arch:$out" = 'win32:no loader' ] && ! "$(dirname "${BASH_SOURCE[0]}")/runs-32bit" &&
+    out="Exec format error (and 32-bit Wine is not installed)"
   case "$arch:$out" in
+  win32:"no loader")
+    echo "32-bit Wine (wine32:i386) is not installed; scripts/setup-deps installs it" ;;
+  win64:"no loader")
+    echo "64-bit Wine (wine64) is not installed; scripts/setup-deps installs it" ;;
   win32:*"Exec format error"*)
     echo "this machine's kernel runs no 32-bit programs (32-bit emulation is off; Linux boot option ia32_emulation=on turns it on): $out" ;;
   *)
