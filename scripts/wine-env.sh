@@ -55,14 +55,15 @@ lv_clone_prefix() {
 # lv_wine_probe [ARCH]: prints why this machine cannot run Wine's loader for ARCH (default:
 # the bench's) and returns 1, or returns 0 when it can. Some kernels are booted without
 # 32-bit program support (Linux's ia32_emulation=off): the 32-bit loader then fails with
-# "Exec format error". Any other Wine failure is left to show itself in the tests.
+# "Exec format error", or setup-deps has left 32-bit Wine out. A loader that is not
+# installed is named; any other Wine failure is left to show itself in the tests.
 lv_wine_probe() {
   local arch=${1:-$LV_WINE_ARCH} out
   if out=$(LV_WINE_ARCH=$arch; . "${BASH_SOURCE[0]}" &&
     { command -v "$LV_WINE_LOADER" >/dev/null || { echo "no loader"; exit 1; }; } && lv_wine --version 2>&1); then
     return 0
   fi
-  # Without 32-bit program support setup-deps may leave 32-bit Wine out: the kernel is the reason.
+  # 32-bit Wine missing where the kernel runs no 32-bit programs: the kernel is the reason.
   [ "$arch:$out" = 'win32:no loader' ] && ! "$(dirname "${BASH_SOURCE[0]}")/runs-32bit" &&
     out="Exec format error (and 32-bit Wine is not installed)"
   case "$arch:$out" in
