@@ -97,7 +97,9 @@ int Run(const std::wstring& installer, const std::wstring& folder) {
 }
 
 // Times the two waits a user sees: from start to the installer window, and from
-// pressing Install to the completion question (answered "いいえ").
+// pressing Install to the completion question (answered "いいえ"). The start and the
+// window's appearance are also printed as tick counts, the clock of Wine's trace
+// timestamps, so that a traced run can be split at the installer's own events.
 int Time(const std::wstring& installer) {
   probe::Process process;
   const DWORD started = GetTickCount();
@@ -117,12 +119,14 @@ int Time(const std::wstring& installer) {
   probe::AnswerBox(question, L"いいえ");
   DWORD exitCode = 0;
   if (!process.WaitExit(exitCode, kInstallTimeoutMs)) return kNoEnd;
-  std::printf("startup_ms=%lu\ninstall_ms=%lu\n", shown - started, asked - pressed);
+  std::printf("startup_ms=%lu\ninstall_ms=%lu\nstarted_tick=%lu\nshown_tick=%lu\n", shown - started,
+              asked - pressed, started, shown);
   return static_cast<int>(exitCode);
 }
 
 // Times another program's start-up the same way: from start to its first visible
-// top-level window (a peer installer's first page). The program is ended afterwards.
+// top-level window (a peer installer's first page), with the same tick counts. The program
+// is ended afterwards.
 int TimeWindow(const std::wstring& program, const std::vector<std::wstring>& arguments) {
   probe::Process process;
   const DWORD started = GetTickCount();
@@ -131,7 +135,7 @@ int TimeWindow(const std::wstring& program, const std::vector<std::wstring>& arg
     return kNoInstallerWindow;
   const DWORD shown = GetTickCount();
   process.Kill();
-  std::printf("window_ms=%lu\n", shown - started);
+  std::printf("window_ms=%lu\nstarted_tick=%lu\nshown_tick=%lu\n", shown - started, started, shown);
   return 0;
 }
 
