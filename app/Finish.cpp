@@ -3,6 +3,7 @@
 #include "app/Application.h"
 #include "app/InstallerForm.h"
 #include "app/InstallerState.h"
+#include "app/StepMarks.h"
 #include "flash/LMV_FlashUtils.h"
 #include "flash/FlashPanel.h"
 #include "messages/Messages.h"
@@ -37,4 +38,5 @@ void TInstallerForm::FormClose() {
   // Its lock file goes once the folder is gone; a folder that stays is removed
   // by the next start-up, after this process has ended.
   if (!workFolder.empty() && DeleteFolderTree(workFolder) == rc::kOk) ReleaseWorkFolder();
+  LV_STEP_MARK("work-folder-removed");
 }

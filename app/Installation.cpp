@@ -11,6 +11,7 @@
 #include "flash/LMV_FlashUtils.h"
 #include "app/PreparingWindow.h"
 #include "app/RaisedFailure.h"
+#include "app/StepMarks.h"
 #include "messages/MessageBox.h"
 #include "messages/Messages.h"
 #include "payload/PayloadExtraction.h"
@@ -94,12 +95,14 @@ rc::Result TInstallerForm::RunInstallation() {
       targetTouched_ = true;
     if (preparingInstallWnd != nullptr) preparingInstallWnd->Repaint();
   }
+  LV_STEP_MARK("saver-target");
   // A player set-up the start-up could not run is run now.
   if (goingOn() && flashSetupNeeded && !flashSetupDone)
     result = Guarded([] { return installFlashPlayer(); });
   // The package's files, then the data file's entries and the saver's settings.
   if (goingOn())
     result = Guarded([] { return ExtractSaverFiles(PackageCopyPath, documentShipped); });
+  LV_STEP_MARK("saver-files");
   if (goingOn()) result = Guarded([] { return ReadSaverSettings(); });
   if (goingOn()) result = Guarded([] { return InstallSaverContent(); });
   if (goingOn()) result = Guarded([] { return WriteSaverSettings(); });
@@ -127,6 +130,7 @@ rc::Result TInstallerForm::RunInstallation() {
     result = 0;
   }
 
+  LV_STEP_MARK("saver-registered");
   // The data file was only needed during the installation.
   if (!SaverDataFilePath.empty()) DeleteFileForced(SaverDataFilePath);
   // A failure removes what this run has written.
@@ -152,6 +156,7 @@ rc::Result TInstallerForm::RunInstallation() {
     ResetAfterCancel();
   }
   ui::SetScreenCursor(rememberedCursor);
+  LV_STEP_MARK("installation-ended");
   return result;
 }
 

@@ -5,6 +5,7 @@
 #include "app/Application.h"
 #include "app/InstallerState.h"
 #include "app/Restart.h"
+#include "app/StepMarks.h"
 #include "flash/FlashPanel.h"
 #include "flash/LMV_FlashUtils.h"
 #include "app/PictureFile.h"
@@ -67,6 +68,7 @@ bool TInstallerForm::Create(HWND owner) {
     if (InstallerForm != nullptr) InstallerForm->Close();
   };
   SetFlashSetupHost(host);
+  LV_STEP_MARK("installer-window");
   FormCreate();
   return true;
 }

@@ -6,6 +6,7 @@
 #include "app/InstallerForm.h"
 #include "app/OutcomeText.h"
 #include "app/PreparingWindow.h"
+#include "app/StepMarks.h"
 #include "messages/MessageBox.h"
 #include "messages/Messages.h"
 #include "system/ResultCodes.h"
@@ -52,9 +53,11 @@ class PreparingWindowScope {
 }  // namespace
 
 int RunInstallerProgram() {
+  LV_STEP_MARK("entry");
   SetBoxOwnerSource(&BoxOwnerWindow);
   // The hidden application window carries the title shown on the taskbar.
   if (!app::InitApplication(L"インストールの準備中...")) return WindowNotCreated();
+  LV_STEP_MARK("application");
   // The preparing window, named after the program's file, is the main window;
   // it is painted before the start-up begins.
   TpreparingInstallWnd preparing;
@@ -62,6 +65,7 @@ int RunInstallerProgram() {
   if (!preparing.Create(app::ApplicationWindow(), RunningProgramName())) return WindowNotCreated();
   app::SetMainWindow(preparing.handle());
   app::ProcessMessages();
+  LV_STEP_MARK("preparing-window");
   if (app::Terminated()) return app::ExitCode();  // closed before the start-up began
   // The start-up runs inside the installer window's creation and may already end
   // the application.

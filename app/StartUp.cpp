@@ -13,6 +13,7 @@
 #include "flash/FlashPanel.h"
 #include "app/PreparingWindow.h"
 #include "app/RaisedFailure.h"
+#include "app/StepMarks.h"
 #include "app/WindowLayout.h"
 #include "messages/MessageBox.h"
 #include "messages/Messages.h"
@@ -124,12 +125,15 @@ void TInstallerForm::PrepareInstaller() {
       silentPackage = result != rc::kPackageTooShort &&
                       Payload.header.contentKind == payload::kContentSilent;
     }
+    LV_STEP_MARK("package-read");
     const std::uint8_t contentKind = Payload.header.contentKind;
     // A window that will be shown: its progress bar, and a short pause so that the
     // preparing window is seen (neither for a silent package).
     if (result == 0 && contentKind != payload::kContentSilent) {
       CreateProgressBar();
+      LV_STEP_MARK("progress-bar");
       if (preparingInstallWnd != nullptr) preparingInstallWnd->WaitHalfSecond();
+      LV_STEP_MARK("half-second-wait");
     }
     // The saver's name, its data folder and data file; its program is checked.
     if (result == 0) {
@@ -145,6 +149,7 @@ void TInstallerForm::PrepareInstaller() {
     // The player's setup is extracted; the player is checked and set up at once when it can be.
     if (result == 0) result = ExtractFlashSetup();
     if (result == 0) checkFlashPlayer();
+    LV_STEP_MARK("player-checked");
     // The window's caption (and the taskbar's text) name the saver; a silent package has none.
     if (result == 0) {
       silent = contentKind == payload::kContentSilent;
@@ -182,6 +187,7 @@ void TInstallerForm::PrepareInstaller() {
     }
     // The movie or picture the window shows.
     if (result == 0 && !silent) result = ExtractDisplayContent();
+    LV_STEP_MARK("window-filled");
     // The presentation; a movie that cannot be shown installs at once without the window.
     if (result == 0 && !silent) {
       const std::wstring contentPath = WorkFileOfSlot(payload::kSlotPresentation);
@@ -210,6 +216,7 @@ void TInstallerForm::PrepareInstaller() {
           break;  // the empty white movie panel
       }
     }
+    LV_STEP_MARK("presentation");
     // The window gets its final size, centred, with the preparing window moved off the screen.
     if (result == 0 && !silent && !installedWithoutWindow) {
       if (preparingInstallWnd != nullptr) preparingInstallWnd->ParkOffScreen();
@@ -217,6 +224,7 @@ void TInstallerForm::PrepareInstaller() {
       if (IsIconic(hwnd_) || IsZoomed(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);  // normal state
       ArrangeWindow();
     }
+    LV_STEP_MARK("window-arranged");
     // A silent package installs now; its result becomes the exit code.
     if (result == 0 && silent) RunSilent();
   } catch (...) {
