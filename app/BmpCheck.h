@@ -14,7 +14,7 @@ constexpr int kMaxPictureSide = 16384;
 // of a known size, a sane size (1..16384 each way, 1/4/8/16/24/32 bits), a
 // pixel offset behind the headers and palette, and all pixel bytes inside the file.
 bool BmpLayoutIsSound(const std::uint8_t* data, std::size_t size);
-// The same for a file of `fileSize` bytes of which `headers` holds the first
-// `size` bytes: the file and info headers (54 bytes) suffice, so a tool can
+// The same for a file of `size` bytes of which `data` holds the first
+// `headersSize` bytes: the file and info headers (54 bytes) suffice, so a tool can
 // check a picture without reading it whole.
-bool BmpLayoutIsSound(const std::uint8_t* headers, std::size_t size, std::uint64_t fileSize);
+bool BmpLayoutIsSound(const std::uint8_t* data, std::size_t headersSize, std::uint64_t size);
