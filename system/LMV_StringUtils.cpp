@@ -1,5 +1,6 @@
 #include "system/LMV_StringUtils.h"
 
+#include <cstdint>
 #include <iterator>
 #include <string>
 
@@ -15,6 +16,21 @@ std::wstring AsciiLower(std::wstring text) {
     if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
   }
   return text;
+}
+
+// Divides `rest` by 10 and returns the remainder, as a long division in 32-bit steps
+// (the high half, then two 16-bit digits of the low half, each step's remainder
+// carried into the next): a 32-bit program has no 64-bit division, and the compiler's
+// run-time helpers for it would add some 750 bytes to the installer image.
+unsigned TakeLastDigit(unsigned long long& rest) {
+  constexpr std::uint32_t kBase = 10;
+  const auto high = static_cast<std::uint32_t>(rest >> 32);
+  const auto low = static_cast<std::uint32_t>(rest);
+  const std::uint32_t upper = (high % kBase) << 16 | low >> 16;   // < 10 * 2^16
+  const std::uint32_t lower = (upper % kBase) << 16 | (low & 0xFFFFu);
+  rest = static_cast<unsigned long long>(high / kBase) << 32 | (upper / kBase) << 16 |
+         lower / kBase;
+  return lower % kBase;
 }
 
 bool HasAsciiSaverWord(const std::wstring& name) {
@@ -52,8 +68,7 @@ std::wstring DecimalText(long long value) {
   wchar_t text[24];  // 20 digits at most, and the sign
   wchar_t* first = std::end(text);
   do {
-    *--first = static_cast<wchar_t>(L'0' + rest % 10);
-    rest /= 10;
+    *--first = static_cast<wchar_t>(L'0' + TakeLastDigit(rest));
   } while (rest != 0);
   if (value < 0) *--first = L'-';
   return std::wstring(first, std::end(text));

@@ -60,6 +60,11 @@ TEST(DecimalText, WritesEveryLongLongIncludingTheExtremes) {
   EXPECT_EQ(DecimalText(4294967295LL), L"4294967295");
   EXPECT_EQ(DecimalText(std::numeric_limits<long long>::max()), L"9223372036854775807");
   EXPECT_EQ(DecimalText(std::numeric_limits<long long>::min()), L"-9223372036854775808");
+  // Around every power of two, where the digits carry between the value's 32-bit halves.
+  for (int bit = 1; bit < 63; ++bit) {
+    for (const long long value : {(1LL << bit) - 1, 1LL << bit, (1LL << bit) + 1, -(1LL << bit)})
+      EXPECT_EQ(DecimalText(value), std::to_wstring(value)) << value;
+  }
 }
 
 }  // namespace
