@@ -23,6 +23,7 @@
 #include "system/InstallJournal.h"
 #include "system/InstallerError.h"
 #include "system/LMV_FileUtils.h"
+#include "system/SafeLoading.h"
 #include "system/SaverRegistration.h"
 
 namespace {
@@ -127,13 +128,15 @@ void TInstallerForm::PrepareInstaller() {
     }
     LV_STEP_MARK("package-read");
     const std::uint8_t contentKind = Payload.header.contentKind;
-    // A window that will be shown: its progress bar, and a short pause so that the
-    // preparing window is seen (neither for a silent package).
+    // A window that will be shown: a short pause so that the preparing window is seen,
+    // and its progress bar, whose library loads during the pause (neither for a silent
+    // package).
     if (result == 0 && contentKind != payload::kContentSilent) {
-      CreateProgressBar();
-      LV_STEP_MARK("progress-bar");
+      const SystemLibraryPreload commonControls(ui::kCommonControlsLibrary);
       if (preparingInstallWnd != nullptr) preparingInstallWnd->WaitHalfSecond();
       LV_STEP_MARK("half-second-wait");
+      CreateProgressBar();
+      LV_STEP_MARK("progress-bar");
     }
     // The saver's name, its data folder and data file; its program is checked.
     if (result == 0) {

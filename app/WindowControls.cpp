@@ -108,9 +108,8 @@ bool Button::Create(HWND parent, const Bounds& bounds, const std::wstring& text,
 // --- ProgressBar ---------------------------------------------------------------------------
 
 bool ProgressBar::Create(HWND parent, const Bounds& bounds) {
-  // comctl32 is no KnownDLL: taken from the system folder by its full path, and
-  // kept for the process's life, since its classes live in it.
-  static const SystemLibrary commonControls(L"comctl32.dll");
+  // Kept for the process's life, since its classes live in it.
+  static const SystemLibrary commonControls(kCommonControlsLibrary);
   using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
   if (auto init = commonControls.Function<InitFn>("InitCommonControlsEx")) {
     const INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_PROGRESS_CLASS};

@@ -46,6 +46,26 @@ class SystemLibrary {
   HMODULE module_ = nullptr;
 };
 
+// A library of the system folder loaded, by its full path, on a thread of its own,
+// so that its loading (some 20 ms for the common controls under Wine) takes place
+// while the caller pauses; the caller's own SystemLibrary of it, made before this
+// object ends, then finds it in memory. Without a thread the caller loads it itself.
+class SystemLibraryPreload {
+ public:
+  explicit SystemLibraryPreload(const wchar_t* fileName);
+  // Waits for the thread's load, then drops its reference.
+  ~SystemLibraryPreload();
+  SystemLibraryPreload(const SystemLibraryPreload&) = delete;
+  SystemLibraryPreload& operator=(const SystemLibraryPreload&) = delete;
+
+ private:
+  static DWORD WINAPI Load(void* self);
+
+  const std::wstring path_;
+  HMODULE module_ = nullptr;
+  HANDLE thread_ = nullptr;
+};
+
 // Starts the system folder's program `fileName` (never one of the same name
 // elsewhere) with `arguments`, in the system folder, shown with `show`. Like
 // WinExec, returns once the program waits for input (at most 30 s), so that its
