@@ -74,6 +74,7 @@ int Run(const std::wstring& installer, const std::wstring& folder) {
 
   HWND question = probe::WaitForBox(process.id(), L"確認", kInstallTimeoutMs);
   if (question == nullptr) return kNoQuestion;
+  probe::Pause(500);  // let the box paint its text
   probe::SaveScreenshot(folder + L"\\3-complete-question.bmp");
   SayText("question", probe::BoxText(question));
   probe::AnswerBox(question, L"はい");
