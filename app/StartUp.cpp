@@ -20,10 +20,10 @@
 #include "payload/PayloadExtraction.h"
 #include "payload/PayloadTable.h"
 #include "system/Cp932.h"
+#include "system/DeferredImports.h"
 #include "system/InstallJournal.h"
 #include "system/InstallerError.h"
 #include "system/LMV_FileUtils.h"
-#include "system/SafeLoading.h"
 #include "system/SaverRegistration.h"
 
 namespace {
@@ -129,11 +129,14 @@ void TInstallerForm::PrepareInstaller() {
     LV_STEP_MARK("package-read");
     const std::uint8_t contentKind = Payload.header.contentKind;
     // A window that will be shown: a short pause so that the preparing window is seen,
-    // and its progress bar, whose library loads during the pause (neither for a silent
-    // package).
+    // and its progress bar (neither for a silent package). The libraries the window
+    // needs from here on (the progress bar's, the movie's control's, the shell's) load
+    // during the pause.
     if (result == 0 && contentKind != payload::kContentSilent) {
-      const SystemLibraryPreload commonControls(ui::kCommonControlsLibrary);
-      if (preparingInstallWnd != nullptr) preparingInstallWnd->WaitHalfSecond();
+      {
+        const deferred::BackgroundBinding windowLibraries;
+        if (preparingInstallWnd != nullptr) preparingInstallWnd->WaitHalfSecond();
+      }
       LV_STEP_MARK("half-second-wait");
       CreateProgressBar();
       LV_STEP_MARK("progress-bar");

@@ -2,7 +2,7 @@
 
 #include <commctrl.h>
 
-#include "system/SafeLoading.h"
+#include "system/DeferredImports.h"
 
 namespace ui {
 
@@ -108,13 +108,8 @@ bool Button::Create(HWND parent, const Bounds& bounds, const std::wstring& text,
 // --- ProgressBar ---------------------------------------------------------------------------
 
 bool ProgressBar::Create(HWND parent, const Bounds& bounds) {
-  // Kept for the process's life, since its classes live in it.
-  static const SystemLibrary commonControls(kCommonControlsLibrary);
-  using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-  if (auto init = commonControls.Function<InitFn>("InitCommonControlsEx")) {
-    const INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_PROGRESS_CLASS};
-    init(&classes);
-  }
+  const INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_PROGRESS_CLASS};
+  deferred::InitCommonControlsEx(&classes);
   hwnd_ = CreateControl(PROGRESS_CLASSW, 0, kChildStyle, parent, bounds, L"", 0);
   return hwnd_ != nullptr;
 }

@@ -59,9 +59,6 @@ class Button : public Window {
   bool Create(HWND parent, const Bounds& bounds, const std::wstring& text, int id);
 };
 
-// The library of the progress bar's class (no KnownDLL: loaded by its full path).
-inline constexpr wchar_t kCommonControlsLibrary[] = L"comctl32.dll";
-
 class ProgressBar : public Window {
  public:
   ~ProgressBar() override;

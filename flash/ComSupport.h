@@ -9,6 +9,8 @@
 #include <exception>
 #include <utility>
 
+#include "system/DeferredImports.h"
+
 // `what` is a string literal: the error keeps the pointer (std::runtime_error
 // would bring the C++ library's second string implementation into the image).
 class ComError : public std::exception {
@@ -74,8 +76,8 @@ class ComPtr {
 // A VARIANT that is cleared when it goes.
 class ComVariant {
  public:
-  ComVariant() { VariantInit(&v_); }
-  ~ComVariant() { VariantClear(&v_); }
+  ComVariant() { deferred::VariantInit(&v_); }
+  ~ComVariant() { deferred::VariantClear(&v_); }
   ComVariant(const ComVariant&) = delete;
   ComVariant& operator=(const ComVariant&) = delete;
 
@@ -91,9 +93,9 @@ class ComVariant {
 // OLE, so nested sessions are fine).
 class OleSession {
  public:
-  OleSession() : ok_(SUCCEEDED(OleInitialize(nullptr))) {}
+  OleSession() : ok_(SUCCEEDED(deferred::OleInitialize(nullptr))) {}
   ~OleSession() {
-    if (ok_) OleUninitialize();
+    if (ok_) deferred::OleUninitialize();
   }
   OleSession(const OleSession&) = delete;
   OleSession& operator=(const OleSession&) = delete;

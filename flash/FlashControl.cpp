@@ -11,10 +11,10 @@ constexpr int kHimetricPerInch = 2540;
 // A BSTR that is freed when it goes.
 class ComString {
  public:
-  explicit ComString(const std::wstring& text) : text_(SysAllocString(text.c_str())) {
+  explicit ComString(const std::wstring& text) : text_(deferred::SysAllocString(text.c_str())) {
     if (!text_) throw ComError("Out of memory for a string", E_OUTOFMEMORY);
   }
-  ~ComString() { SysFreeString(text_); }
+  ~ComString() { deferred::SysFreeString(text_); }
   ComString(const ComString&) = delete;
   ComString& operator=(const ComString&) = delete;
   BSTR get() const { return text_; }
@@ -85,7 +85,7 @@ STDMETHODIMP FlashEventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p
 
 bool FlashEventSink::asString(VARIANT& in, std::wstring& out) {
   ComVariant text;
-  if (FAILED(VariantChangeType(text.get(), &in, 0, VT_BSTR))) return false;
+  if (FAILED(deferred::VariantChangeType(text.get(), &in, 0, VT_BSTR))) return false;
   out = text->bstrVal ? text->bstrVal : L"";
   return true;
 }
@@ -94,8 +94,8 @@ bool FlashEventSink::asString(VARIANT& in, std::wstring& out) {
 
 TFlashControl::TFlashControl(const ControlAmbience& ambience)
     : site_(new FlashControlSite(ambience)) {
-  CheckHr(CoCreateInstance(flashids::kClsidShockwaveFlash, nullptr, CLSCTX_INPROC_SERVER,
-                           IID_IOleObject, object_.putVoid()),
+  CheckHr(deferred::CoCreateInstance(flashids::kClsidShockwaveFlash, nullptr,
+                                     CLSCTX_INPROC_SERVER, IID_IOleObject, object_.putVoid()),
           "The Flash control cannot be created");
   try {
     DWORD misc = 0;
@@ -188,7 +188,7 @@ void TFlashControl::putProperty(DISPID id, VARIANT& value) {
 
 void TFlashControl::putInteger(DISPID id, LONG value) {
   VARIANT v;
-  VariantInit(&v);
+  deferred::VariantInit(&v);
   v.vt = VT_I4;
   v.lVal = value;
   putProperty(id, v);
@@ -197,7 +197,7 @@ void TFlashControl::putInteger(DISPID id, LONG value) {
 void TFlashControl::putString(DISPID id, const std::wstring& value) {
   ComString text(value);
   VARIANT v;
-  VariantInit(&v);
+  deferred::VariantInit(&v);
   v.vt = VT_BSTR;
   v.bstrVal = text.get();  // still owned by `text`
   putProperty(id, v);
@@ -205,7 +205,7 @@ void TFlashControl::putString(DISPID id, const std::wstring& value) {
 
 void TFlashControl::putBoolean(DISPID id, bool value) {
   VARIANT v;
-  VariantInit(&v);
+  deferred::VariantInit(&v);
   v.vt = VT_BOOL;
   v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
   putProperty(id, v);
@@ -228,15 +228,15 @@ void TFlashControl::callMethod(const wchar_t* name, std::initializer_list<std::w
   struct Arguments {
     std::vector<VARIANT> items;
     ~Arguments() {
-      for (VARIANT& item : items) VariantClear(&item);
+      for (VARIANT& item : items) deferred::VariantClear(&item);
     }
   } argv;
   argv.items.resize(args.size());
-  for (VARIANT& item : argv.items) VariantInit(&item);
+  for (VARIANT& item : argv.items) deferred::VariantInit(&item);
   std::size_t i = args.size();
   for (const auto& a : args) {
     VARIANT& slot = argv.items[--i];
-    slot.bstrVal = SysAllocString(a.c_str());
+    slot.bstrVal = deferred::SysAllocString(a.c_str());
     if (!slot.bstrVal) throw ComError("Out of memory for a string", E_OUTOFMEMORY);
     slot.vt = VT_BSTR;
   }

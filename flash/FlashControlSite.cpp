@@ -8,7 +8,7 @@ constexpr LONGLONG kCurrencyScale = 10000;  // a CY holds the value times 10,000
 // Answers a property get with a Boolean.
 HRESULT ReturnBool(VARIANT* result, bool value) {
   if (!result) return E_POINTER;
-  VariantInit(result);
+  deferred::VariantInit(result);
   result->vt = VT_BOOL;
   result->boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
   return S_OK;
@@ -16,7 +16,7 @@ HRESULT ReturnBool(VARIANT* result, bool value) {
 
 HRESULT ReturnLong(VARIANT* result, LONG value) {
   if (!result) return E_POINTER;
-  VariantInit(result);
+  deferred::VariantInit(result);
   result->vt = VT_I4;
   result->lVal = value;
   return S_OK;
@@ -202,9 +202,9 @@ HRESULT FlashControlSite::ambientFont(VARIANT* result) const {
   desc.fUnderline = logFont.lfUnderline;
   desc.fStrikethrough = logFont.lfStrikeOut;
   ComPtr<IFontDisp> fontObject;
-  const HRESULT hr = OleCreateFontIndirect(&desc, IID_IFontDisp, fontObject.putVoid());
+  const HRESULT hr = deferred::OleCreateFontIndirect(&desc, IID_IFontDisp, fontObject.putVoid());
   if (FAILED(hr)) return hr;
-  VariantInit(result);
+  deferred::VariantInit(result);
   result->vt = VT_DISPATCH;
   result->pdispVal = fontObject.detach();
   return S_OK;

@@ -1,11 +1,10 @@
 #include "flash/LMV_FlashUtils.h"
 
-#include <shellapi.h>
-
 #include "flash/FlashControl.h"
 #include "flash/SetupProcessTree.h"
 #include "messages/Messages.h"
 #include "messages/logFile.h"
+#include "system/DeferredImports.h"
 #include "system/LMV_FileUtils.h"
 
 std::int32_t cachedFlashVersion = -1;
@@ -103,7 +102,8 @@ rc::Result getFlashVersion(bool& ok, std::int32_t& major, int attempts) {
         ComVariant version;
         probe.callMethod(L"FlashVersion", {}, &version);
         ComVariant asLong;
-        CheckHr(VariantChangeType(asLong.get(), version.get(), 0, VT_I4), "FlashVersion is not a number");
+        CheckHr(deferred::VariantChangeType(asLong.get(), version.get(), 0, VT_I4),
+                "FlashVersion is not a number");
         major = asLong->lVal >> 16;
         ok = true;
         result = 0;
@@ -167,7 +167,7 @@ rc::Result runFlashSetup() {
   info.lpParameters = kSetupParameters;
   info.lpDirectory = nullptr;
   info.nShow = SW_HIDE;
-  ShellExecuteExW(&info);
+  deferred::ShellExecuteExW(&info);
   g_setupProcesses.track(info.hProcess);
   BringToFront();
   const INT_PTR code = reinterpret_cast<INT_PTR>(info.hInstApp);

@@ -1,7 +1,6 @@
 #include "payload/PayloadExtraction.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <memory>
 #include <new>
@@ -14,6 +13,7 @@
 #include "payload/SafeNames.h"
 #include "payload/Compressor.h"
 #include "system/Cp932.h"
+#include "system/DeferredImports.h"
 #include "system/InstallJournal.h"
 #include "system/LMV_FileUtils.h"
 #include "system/LMV_StringUtils.h"
@@ -330,5 +330,5 @@ void OpenDocument() {
   const std::string name = Payload.Slot(payload::kSlotDocument)->Name();
   if (!payload::IsPlainFileName(name) || SaverDataFolder.empty()) return;
   const std::wstring path = SaverDataFolder + text::FromCp932(name);
-  ShellExecuteW(nullptr, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  deferred::ShellExecuteW(nullptr, nullptr, path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }

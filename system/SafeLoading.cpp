@@ -41,45 +41,10 @@ std::wstring SystemDirectory() {
   return folder;
 }
 
-namespace {
-
-// The full path of the system folder's file `fileName`; empty without a system folder.
 std::wstring SystemFilePath(const wchar_t* fileName) {
   std::wstring path = SystemDirectory();
   if (!path.empty()) path += fileName;
   return path;
-}
-
-}  // namespace
-
-SystemLibrary::SystemLibrary(const wchar_t* fileName) {
-  const std::wstring path = SystemFilePath(fileName);
-  if (!path.empty()) module_ = LoadLibraryW(path.c_str());
-}
-
-SystemLibrary::~SystemLibrary() {
-  if (module_ != nullptr) FreeLibrary(module_);
-}
-
-// The path is made here, on the caller's thread, so that nothing on the loading
-// thread can fail but the load itself.
-SystemLibraryPreload::SystemLibraryPreload(const wchar_t* fileName)
-    : path_(SystemFilePath(fileName)) {
-  if (!path_.empty())
-    thread_ = CreateThread(nullptr, 0, &SystemLibraryPreload::Load, this, 0, nullptr);
-}
-
-DWORD WINAPI SystemLibraryPreload::Load(void* self) {
-  auto* preload = static_cast<SystemLibraryPreload*>(self);
-  preload->module_ = LoadLibraryW(preload->path_.c_str());
-  return 0;
-}
-
-SystemLibraryPreload::~SystemLibraryPreload() {
-  if (thread_ == nullptr) return;
-  WaitForSingleObject(thread_, INFINITE);
-  CloseHandle(thread_);
-  if (module_ != nullptr) FreeLibrary(module_);
 }
 
 rc::Result StartSystemProgram(const wchar_t* fileName, const std::wstring& arguments, WORD show) {

@@ -4,8 +4,8 @@
 // folder first for a library or program named without a path.
 //
 // The installer's import table lists only libraries that Windows always takes
-// from the system folder (KnownDLLs); everything else is loaded here, at run
-// time, by its full system-folder path.
+// from the system folder (KnownDLLs); everything else is loaded at run time by
+// its full system-folder path (system/DeferredImports.h).
 #pragma once
 
 #include <windows.h>
@@ -25,46 +25,8 @@ void RestrictLibrarySearch();
 // needed before the installer's folders are set).
 std::wstring SystemDirectory();
 
-// A library of the system folder, loaded by its full path and freed with the object.
-class SystemLibrary {
- public:
-  explicit SystemLibrary(const wchar_t* fileName);
-  ~SystemLibrary();
-  SystemLibrary(const SystemLibrary&) = delete;
-  SystemLibrary& operator=(const SystemLibrary&) = delete;
-
-  bool Loaded() const { return module_ != nullptr; }
-  // The exported function `name` as type Fn; nullptr when missing.
-  template <typename Fn>
-  Fn Function(const char* name) const {
-    if (module_ == nullptr) return nullptr;
-    // Through the generic function type: GetProcAddress's result is a function pointer.
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module_, name)));
-  }
-
- private:
-  HMODULE module_ = nullptr;
-};
-
-// A library of the system folder loaded, by its full path, on a thread of its own,
-// so that its loading (some 20 ms for the common controls under Wine) takes place
-// while the caller pauses; the caller's own SystemLibrary of it, made before this
-// object ends, then finds it in memory. Without a thread the caller loads it itself.
-class SystemLibraryPreload {
- public:
-  explicit SystemLibraryPreload(const wchar_t* fileName);
-  // Waits for the thread's load, then drops its reference.
-  ~SystemLibraryPreload();
-  SystemLibraryPreload(const SystemLibraryPreload&) = delete;
-  SystemLibraryPreload& operator=(const SystemLibraryPreload&) = delete;
-
- private:
-  static DWORD WINAPI Load(void* self);
-
-  const std::wstring path_;
-  HMODULE module_ = nullptr;
-  HANDLE thread_ = nullptr;
-};
+// The full path of the system folder's file `fileName`; empty without a system folder.
+std::wstring SystemFilePath(const wchar_t* fileName);
 
 // Starts the system folder's program `fileName` (never one of the same name
 // elsewhere) with `arguments`, in the system folder, shown with `show`. Like
