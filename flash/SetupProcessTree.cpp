@@ -5,14 +5,16 @@
 #include <algorithm>
 #include <vector>
 
+#include "system/SafeLoading.h"
+
 namespace {
 
 // GetProcessId came with Windows XP SP1; looked up so that older systems
 // still start the installer (they follow the setup through the job alone).
 DWORD ProcessIdOf(HANDLE process) {
   using GetProcessIdFn = DWORD(WINAPI*)(HANDLE);
-  static const auto getProcessId = reinterpret_cast<GetProcessIdFn>(reinterpret_cast<void (*)()>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetProcessId")));
+  static const auto getProcessId =
+      ExportedFunction<GetProcessIdFn>(GetModuleHandleW(L"kernel32.dll"), "GetProcessId");
   return getProcessId ? getProcessId(process) : 0;
 }
 

@@ -7,6 +7,7 @@
 #include "messages/Messages.h"
 #include "messages/logFile.h"
 #include "system/LMV_StringUtils.h"
+#include "system/SafeLoading.h"
 
 namespace {
 
@@ -41,13 +42,6 @@ std::wstring SystemErrorText(DWORD code) {
   return result;
 }
 
-// GetProcAddress's result as the entry point's real type (through the generic
-// function pointer type, which is how such casts are meant to be spelled).
-template <typename Fn>
-Fn EntryPoint(HMODULE library, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
-}
-
 void ShowExpandError(DWORD code) {
   ShowErrorBox(LoadMessage(msg::sZipExpandError) + L"\r\n\r\n" + SystemErrorText(code));
 }
@@ -70,9 +64,9 @@ TCompressor::TCompressor(const std::wstring& folder) {
     if (library_ == nullptr) {
       loadCode_ = static_cast<rc::Result>(loadError);
     } else {
-      implode_ = EntryPoint<ImplodeFn>(library_, "_implode");
-      explode_ = EntryPoint<ExplodeFn>(library_, "_explode");
-      crc32_ = EntryPoint<Crc32Fn>(library_, "_crc32");
+      implode_ = ExportedFunction<ImplodeFn>(library_, "_implode");
+      explode_ = ExportedFunction<ExplodeFn>(library_, "_explode");
+      crc32_ = ExportedFunction<Crc32Fn>(library_, "_crc32");
       if (implode_ == nullptr || explode_ == nullptr || crc32_ == nullptr) {
         FreeLibrary(library_);
         library_ = nullptr;

@@ -28,10 +28,7 @@ HMODULE Module(Library library) {
 // The library's exported function `name` as type Fn; nullptr when missing.
 template <typename Fn>
 Fn Bound(Library library, const char* name) {
-  HMODULE module = Module(library);
-  if (module == nullptr) return nullptr;
-  // Through the generic function type: GetProcAddress's result is a function pointer.
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+  return ExportedFunction<Fn>(Module(library), name);
 }
 
 DWORD WINAPI BindAll(void*) {

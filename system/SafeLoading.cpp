@@ -13,9 +13,7 @@ constexpr DWORD kInputIdleWaitMs = 30000;
 
 template <typename Fn>
 Fn Kernel32Function(const char* name) {
-  HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");  // always loaded, a KnownDLL
-  if (kernel32 == nullptr) return nullptr;
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(kernel32, name)));
+  return ExportedFunction<Fn>(GetModuleHandleW(L"kernel32.dll"), name);  // always loaded
 }
 
 }  // namespace

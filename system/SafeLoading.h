@@ -28,6 +28,14 @@ std::wstring SystemDirectory();
 // The full path of the system folder's file `fileName`; empty without a system folder.
 std::wstring SystemFilePath(const wchar_t* fileName);
 
+// The function `name` that `module` exports, as type Fn; nullptr when either is missing.
+template <typename Fn>
+Fn ExportedFunction(HMODULE module, const char* name) {
+  if (module == nullptr) return nullptr;
+  // Through the generic function type: GetProcAddress's result is a function pointer.
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
 // Starts the system folder's program `fileName` (never one of the same name
 // elsewhere) with `arguments`, in the system folder, shown with `show`. Like
 // WinExec, returns once the program waits for input (at most 30 s), so that its
