@@ -3,8 +3,9 @@
 # run the tests or the demo.
 #
 # The Windows code runs under Wine. `make test` runs the 32-bit suite (win32 preset,
-# the product's build) where this machine runs 32-bit programs, and otherwise the
-# 64-bit suite (win64 preset, the same code built for x86_64) in its place; it ends
+# the product's build) where this machine runs 32-bit programs, itself or through the
+# emulator setup-deps registers, and otherwise the 64-bit suite (win64 preset, the same
+# code built for x86_64) in its place; it ends
 # with one line saying which suite ran and why (scripts/wine-select). If neither can
 # run, that is a failure. LV_WINE_ARCH=win32|win64 forces one; `make test-win64` and
 # `make test-win32` run that suite on any machine. The 32-bit product is built always,
@@ -91,10 +92,12 @@ demo: build-host wine-select
 	@$(MAKE) --no-print-directory build-$$(sed -n 1p $(WINE_CHOICE))
 	LV_WINE_ARCH=$$(sed -n 1p $(WINE_CHOICE)) bash scripts/demo
 
-bench: build-host product-win32 wine-select
-	@sed -n 2p $(WINE_CHOICE)
-	@$(MAKE) --no-print-directory build-$$(sed -n 1p $(WINE_CHOICE))
-	LV_WINE_ARCH=$$(sed -n 1p $(WINE_CHOICE)) bash scripts/bench
+# The bench never times an emulator: where 32-bit Wine runs only through one, it runs win64.
+bench: build-host product-win32
+	@mkdir -p build && LV_WINE_NATIVE=1 bash scripts/wine-select > build/wine-bench-suite
+	@sed -n 2p build/wine-bench-suite
+	@$(MAKE) --no-print-directory build-$$(sed -n 1p build/wine-bench-suite)
+	LV_WINE_ARCH=$$(sed -n 1p build/wine-bench-suite) bash scripts/bench
 
 # Every fuzz target for FUZZ_RUNS executions (host-asan build, clang only).
 FUZZ_RUNS ?= 1000000

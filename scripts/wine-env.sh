@@ -14,10 +14,23 @@ export LANG=ja_JP.UTF-8
 # so that it gets the loader of the bench's architecture. Debian's `wine` picks the
 # 32-bit loader whenever it is installed, and the 64-bit one when it is not, so each
 # suite names its own loader.
+#
+# Where the kernel runs no 32-bit programs, 32-bit Wine is the one scripts/setup-deps puts
+# into an i386 root, run through qemu's user-mode emulator (scripts/setup-wine32-emulated):
+# the emulator takes the root's libraries (QEMU_LD_PREFIX), and this machine's own 64-bit
+# wineserver serves the emulated processes, at native speed.
+lv_wine32_root=${LV_DEPS_CACHE:-/var/cache/lumivane-deps}/i386-root
+lv_wine32_emulated() { [ -z "${LV_WINE32_LOADER:-}" ] && [ -f "$lv_wine32_root/.lumivane-ready" ]; }
 case "$LV_WINE_ARCH" in
 win32)
   export WINEARCH=win32
-  LV_WINE_LOADER=${LV_WINE32_LOADER:-/usr/lib/wine/wine} ;;
+  if lv_wine32_emulated; then
+    export QEMU_LD_PREFIX=$lv_wine32_root
+    export WINESERVER=/usr/lib/wine/wineserver64
+    LV_WINE_LOADER=$lv_wine32_root/usr/lib/wine/wine
+  else
+    LV_WINE_LOADER=${LV_WINE32_LOADER:-/usr/lib/wine/wine}
+  fi ;;
 win64)
   export WINEARCH=win64
   LV_WINE_LOADER=${LV_WINE64_LOADER:-/usr/lib/wine/wine64}
@@ -66,11 +79,15 @@ lv_wine_probe() {
   # 32-bit Wine missing where the kernel runs no 32-bit programs: the kernel is the reason.
   [ "$arch:$out" = 'win32:no loader' ] && ! "$(dirname "${BASH_SOURCE[0]}")/runs-32bit" &&
     out="Exec format error (and 32-bit Wine is not installed)"
+  [ "$arch" = win32 ] && lv_wine32_emulated &&
+    out="qemu's emulator for i386 programs is not registered or fails (scripts/setup-deps registers it): $out"
   case "$arch:$out" in
   win32:"no loader")
     echo "32-bit Wine (wine32:i386) is not installed; scripts/setup-deps installs it" ;;
   win64:"no loader")
     echo "64-bit Wine (wine64) is not installed; scripts/setup-deps installs it" ;;
+  win32:"qemu's"*)
+    echo "$out" ;;
   win32:*"Exec format error"*)
     echo "this machine's kernel runs no 32-bit programs (32-bit emulation is off; Linux boot option ia32_emulation=on turns it on): $out" ;;
   *)
