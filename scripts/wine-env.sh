@@ -79,15 +79,15 @@ lv_wine_probe() {
   # 32-bit Wine missing where the kernel runs no 32-bit programs: the kernel is the reason.
   [ "$arch:$out" = 'win32:no loader' ] && ! "$(dirname "${BASH_SOURCE[0]}")/runs-32bit" &&
     out="Exec format error (and 32-bit Wine is not installed)"
-  [ "$arch" = win32 ] && lv_wine32_emulated &&
-    out="qemu's emulator for i386 programs is not registered or fails (scripts/setup-deps registers it): $out"
+  if [ "$arch" = win32 ] && lv_wine32_emulated; then
+    echo "qemu's emulator for i386 programs is not registered or fails (scripts/setup-deps registers it): $out"
+    return 1
+  fi
   case "$arch:$out" in
   win32:"no loader")
     echo "32-bit Wine (wine32:i386) is not installed; scripts/setup-deps installs it" ;;
   win64:"no loader")
     echo "64-bit Wine (wine64) is not installed; scripts/setup-deps installs it" ;;
-  win32:"qemu's"*)
-    echo "$out" ;;
   win32:*"Exec format error"*)
     echo "this machine's kernel runs no 32-bit programs (32-bit emulation is off; Linux boot option ia32_emulation=on turns it on): $out" ;;
   *)
