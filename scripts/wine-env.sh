@@ -50,6 +50,35 @@ lv_bench_env() {
   if [ -f "$dir/display" ]; then export DISPLAY=$(cat "$dir/display"); fi
 }
 
+# lv_private_display: starts an Xvfb for this run alone and points DISPLAY at it. Xvfb
+# picks the first free display number itself (-displayfd), so tests started side by side
+# never share a screen: each one's windows, typed keys and screenshots stay its own.
+# lv_stop_private_display ends it (after the wineserver, whose programs draw on it).
+lv_private_display() {
+  local numfile n=
+  numfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numfile" </dev/null >/dev/null 2>&1 &
+  lv_private_xvfb=$!
+  for _ in $(seq 1 200); do  # 10 s at most
+    n=$(cat "$numfile") && [ -n "$n" ] && break
+    kill -0 "$lv_private_xvfb" 2>/dev/null || break
+    sleep 0.05
+  done
+  rm -f "$numfile"
+  if [ -z "$n" ]; then
+    echo "Xvfb did not start a display for this test" >&2
+    lv_stop_private_display
+    return 1
+  fi
+  export DISPLAY=":$n"
+}
+lv_stop_private_display() {
+  [ -n "${lv_private_xvfb:-}" ] || return 0
+  kill "$lv_private_xvfb" 2>/dev/null
+  wait "$lv_private_xvfb" 2>/dev/null
+  lv_private_xvfb=
+}
+
 # lv_stop_server: ends the wineserver of WINEPREFIX and waits until it is gone. Wine names
 # a server's socket folder after the prefix folder's device and inode, and a prefix made
 # right after another was removed often gets the same inode: a program started there would

@@ -60,8 +60,17 @@ fs::path Decompressor() { return PathFromEnvironment("LV_E2E_IMPBORL"); }
 fs::path FlashSetup() { return PathFromEnvironment("LV_E2E_FLASHSETUP"); }
 fs::path OutputFolder() { return PathFromEnvironment("LV_E2E_OUT"); }
 
+namespace {
+// The Windows version a variant of a case reports (LV_E2E_WINDOWS) is part of the names
+// of its files, as the variants run side by side.
+std::string VariantSuffix() {
+  const char* windows = std::getenv("LV_E2E_WINDOWS");
+  return windows == nullptr || *windows == '\0' ? std::string() : std::string(".") + windows;
+}
+}  // namespace
+
 Workspace::Workspace(const std::string& name) {
-  folder_ = OutputFolder() / "work" / name;
+  folder_ = OutputFolder() / "work" / (name + VariantSuffix());
   std::error_code ignored;
   fs::remove_all(folder_, ignored);
   fs::create_directories(folder_);
@@ -191,7 +200,7 @@ void Screenshot(const std::string& name) {
   const fs::path folder = OutputFolder() / "screenshots";
   std::error_code ignored;
   fs::create_directories(folder, ignored);
-  probe::SaveScreenshot((folder / (CurrentTestName() + "-" + name + ".bmp")).wstring());
+  probe::SaveScreenshot((folder / (CurrentTestName() + VariantSuffix() + "-" + name + ".bmp")).wstring());
 }
 
 InstallerWindow WaitForInstaller(const probe::Process& process) {

@@ -12,7 +12,8 @@ rc=$?
 # Wine's messages are off: a program that died without a word is at least named here.
 [ "$rc" -eq 0 ] || echo "run-e2e: $(basename "$exe") --gtest_filter=$filter ended with code $rc" >&2
 command -v convert >/dev/null || exit $rc  # without ImageMagick the BMP files stay
-for shot in "$LV_E2E_OUT"/screenshots/*.bmp; do
+# This case's own, named after it: other cases may be writing theirs meanwhile.
+for shot in "$LV_E2E_OUT/screenshots/$filter${LV_E2E_WINDOWS:+.$LV_E2E_WINDOWS}-"*.bmp; do
   [ -e "$shot" ] || continue
   convert "$shot" "${shot%.bmp}.png" && rm -f "$shot"
 done

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs the fault cases in a fresh copy of the bench prefix, with what Windows
-# cannot arrange by itself:
+# Runs the fault cases in a fresh copy of the bench prefix, on a display of their own,
+# with what Windows cannot arrange by itself:
 #  - drive T:, a 16 MB memory file system (the disk that fills up);
 #  - the system folder made immutable for the read-only case.
 # Either is skipped (the case reports it) when this machine does not allow it.
@@ -21,11 +21,13 @@ mounted=
 cleanup() {
   chattr -i "$system32" 2>/dev/null
   lv_stop_server
+  lv_stop_private_display
   [ -n "$mounted" ] && umount "$small" 2>/dev/null
   rmdir "$small" 2>/dev/null
   rm -rf "$prefix"
 }
 trap cleanup EXIT
+lv_private_display || exit 1
 wineserver -p </dev/null >/dev/null 2>&1
 
 if mount -t tmpfs -o size=16m tmpfs "$small" 2>/dev/null; then

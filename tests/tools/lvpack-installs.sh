@@ -12,6 +12,9 @@ samplecontent=$LV_SOURCE_DIR/build/host/tools/samplecontent/samplecontent
 for tool in "$lvpack" "$samplecontent"; do
   [ -x "$tool" ] || { echo "FAIL: $tool is missing: build the host preset first"; exit 1; }
 done
+# Every installation here shows its windows on a display of this test's own.
+lv_private_display || exit 1
+trap lv_stop_private_display EXIT
 work=$LV_BIN_DIR/lvpack-installs
 rm -rf "$work"
 mkdir -p "$work/in"
@@ -59,7 +62,6 @@ build() {  # build NAME: the installer work/NAME.exe, verified
 # folder must be there afterwards.
 install() {
   local name=$1 file=$2 mode=${3:-window} rc
-  lv_bench_env "$LV_WINE_DIR"
   export WINEPREFIX=$work/prefix-$name
   lv_clone_prefix "$LV_WINE_DIR" "$WINEPREFIX"
   wineserver -p </dev/null >/dev/null 2>&1
